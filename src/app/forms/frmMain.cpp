@@ -1,0 +1,358 @@
+#include "frmMain.h"
+
+#include "app/widgets/UpDownControl.h"
+#include "core/Questions.h"
+#include "core/Text.h"
+#include "session/protocol/Messages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSessionManager>
+#include <QTextCursor>
+
+namespace vellmar::app {
+
+namespace {
+
+QFont designFont(double pointSize, bool bold = false)
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+template <typename Widget>
+Widget *named(Widget *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+void place(QWidget *widget, const TwipRect &rect) { widget->setGeometry(toPixels(rect)); }
+
+QAction *addNamedAction(QMenu *menu, const char *name, const QString &caption)
+{
+    QAction *action = caption == u"-" ? menu->addSeparator() : menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+} // namespace
+
+frmMain::frmMain(core::Questions &questions, QWidget *parent)
+    : QMainWindow(parent), m_questions(questions), m_client(new QWidget(this))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Vellmar"));
+    setCentralWidget(m_client);
+    createMenus();
+    createControls();
+    Form_Load();
+
+    connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
+    connect(btnEnter, &QPushButton::clicked, this, &frmMain::btnEnter_Click);
+    // A main window has no dialog-style default button: Enter in the input box
+    // presses the hidden button explicitly.
+    connect(txtInput, &QLineEdit::returnPressed, btnEnter, &QPushButton::click);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &frmMain::onCommitDataRequest);
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::createMenus()
+{
+    mnuFile = named(menuBar()->addMenu(QStringLiteral("File")), "mnuFile");
+    mnuExit = addNamedAction(mnuFile, "mnuExit", QStringLiteral("Exit"));
+    mnuSession = named(menuBar()->addMenu(QStringLiteral("Session")), "mnuSession");
+    mnuHostSession = addNamedAction(mnuSession, "mnuHostSession", QStringLiteral("Host Session"));
+    mnuJoinSession = addNamedAction(mnuSession, "mnuJoinSession", QStringLiteral("Join Session"));
+
+    // Pop-up menus, not on the menu bar.
+    mnuPlayerMaster = named(new QMenu(this), "mnuPlayerMaster");
+    mnuPrivateChat1 = addNamedAction(mnuPlayerMaster, "mnuPrivateChat1", QStringLiteral("Private Chat"));
+    mnuDivider1 = addNamedAction(mnuPlayerMaster, "mnuDivider1", QStringLiteral("-"));
+    mnuKick = addNamedAction(mnuPlayerMaster, "mnuKick", QStringLiteral("Kick"));
+    mnuKickandBan = addNamedAction(mnuPlayerMaster, "mnuKickandBan", QStringLiteral("Kick and Ban"));
+
+    mnuPlayerPlayer = named(new QMenu(this), "mnuPlayerPlayer");
+    mnuPrivateChat2 = addNamedAction(mnuPlayerPlayer, "mnuPrivateChat2", QStringLiteral("Private Chat"));
+
+    mnuIcon = named(new QMenu(this), "mnuIcon");
+    mnuPlaceIcon = addNamedAction(mnuIcon, "mnuPlaceIcon", QStringLiteral("Place Icon"));
+    mnuModifyIcon = addNamedAction(mnuIcon, "mnuModifyIcon", QStringLiteral("Modify Icon"));
+    mnuRemoveIcon = addNamedAction(mnuIcon, "mnuRemoveIcon", QStringLiteral("(&R)emove Icon"));
+    mnuRollInitiative = addNamedAction(mnuIcon, "mnuRollInitiative", QStringLiteral("Roll (I)nitiative"));
+    mnuDivider3 = addNamedAction(mnuIcon, "mnuDivider3", QStringLiteral("-"));
+    mnuPlaceMarker = addNamedAction(mnuIcon, "mnuPlaceMarker", QStringLiteral("Place Marker"));
+    mnuModifyMarker = addNamedAction(mnuIcon, "mnuModifyMarker", QStringLiteral("Modify Marker"));
+    mnuRemoveMarker = addNamedAction(mnuIcon, "mnuRemoveMarker", QStringLiteral("(&R)emove Marker"));
+    mnuQuickMarker = addNamedAction(mnuIcon, "mnuQuickMarker", QStringLiteral("(&Q)uick Marker"));
+}
+
+void frmMain::createControls()
+{
+    QWidget *client = m_client;
+    Picture1 = named(new QWidget(client), "Picture1");
+    Picture1->setAutoFillBackground(true);
+    Picture1->setBackgroundRole(QPalette::Dark);
+    vmapScroll = named(new QScrollBar(Qt::Vertical, client), "vmapScroll");
+    HmapScroll = named(new QScrollBar(Qt::Horizontal, client), "HmapScroll");
+    btnResize = named(new QPushButton(client), "btnResize");
+    btnResize->setCursor(Qt::SizeVerCursor);
+    btnResize->setFocusPolicy(Qt::NoFocus);
+    btnResize->installEventFilter(this);
+    Frame1 = named(new QGroupBox(client), "Frame1");
+    txtChat = named(new QPlainTextEdit(client), "txtChat");
+    txtChat->setReadOnly(true);
+    txtChat->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtChat->setFont(designFont(9.75));
+    txtInput = named(new QLineEdit(client), "txtInput");
+    txtInput->setFont(designFont(9.75));
+    txtInput->setEnabled(false);
+    btnEnter = named(new QPushButton(QStringLiteral("Command4"), client), "btnEnter");
+    btnEnter->setDefault(true);
+    btnEnter->setFocusPolicy(Qt::NoFocus);
+    place(btnEnter, {600, 960, 135, 255});
+
+    QWidget *panel = Frame1;
+    btnMaplist = named(new QPushButton(QStringLiteral("Map list"), panel), "btnMaplist");
+    place(btnMaplist, {120, 1320, 1215, 375});
+    btnDiceRolls = named(new QPushButton(QStringLiteral("Dice Rolls"), panel), "btnDiceRolls");
+    place(btnDiceRolls, {1560, 1320, 975, 375});
+    lblRollVal = named(new QLabel(QStringLiteral("val:"), panel), "lblRollVal");
+    place(lblRollVal, {1440, 1800, 375, 255});
+    txtRollVal = named(new QLineEdit(QStringLiteral("val"), panel), "txtRollVal");
+    place(txtRollVal, {1800, 1800, 615, 285});
+    btnCombat = named(new QPushButton(QStringLiteral("Combat"), panel), "btnCombat");
+    place(btnCombat, {240, 2160, 1095, 375});
+    btnPartyChat = named(new QPushButton(QStringLiteral("Party chat"), panel), "btnPartyChat");
+    place(btnPartyChat, {1440, 2160, 1215, 375});
+    Label1 = named(new QLabel(QStringLiteral("Players"), panel), "Label1");
+    Label1->setFont(designFont(9.75, true));
+    place(Label1, {1440, 2640, 1215, 255});
+    lstPlayer = named(new QListWidget(panel), "lstPlayer");
+    lstPlayer->setFont(designFont(9.75));
+    place(lstPlayer, {1440, 2880, 1215, 1740});
+    btnToolbar = named(new QPushButton(QStringLiteral("Toolbar"), panel), "btnToolbar");
+    place(btnToolbar, {360, 2880, 855, 375});
+    chkShowGrid = named(new QCheckBox(QStringLiteral("Show Grid"), panel), "chkShowGrid");
+    chkShowGrid->setChecked(true);
+    place(chkShowGrid, {120, 3960, 1095, 255});
+    UpDownZoom = named(new UpDownControl(panel), "UpDownZoom");
+    place(UpDownZoom, {240, 4320, 255, 375});
+    Label2 = named(new QLabel(QStringLiteral("Zoom"), panel), "Label2");
+    place(Label2, {600, 4380, 615, 255});
+    Picture2 = named(new QLabel(panel), "Picture2");
+    Picture2->setFrameShape(QFrame::Box);
+    place(Picture2, {120, 240, 1215, 735});
+
+    applyLayout();
+}
+
+void frmMain::Form_Load()
+{
+    mapLoaded = false;
+    place(btnEnter, {-1000, 960, 135, 255});
+
+    resize(twipsToPixels(MainLayout::clientWidth),
+           twipsToPixels(MainLayout::clientHeight) + menuBar()->sizeHint().height());
+    m_layout.start(pixelsToTwips(width()), pixelsToTwips(height()));
+
+    HmapScroll->setRange(0, 10);
+    vmapScroll->setRange(0, 10);
+    UpDownZoom->setRange(1, 11);
+    UpDownZoom->setValue(6);
+
+    map10Size = 22.56;
+    zoom = 1.0;
+    map10OffsetX = -9;
+    map10OffsetY = -13;
+    mapLoaded = false;
+
+    m_state.appClosing = false;
+    m_state.inSession = false;
+    m_state.isMaster = true;
+    dragging = false;
+
+    lblRollVal->hide();
+    txtRollVal->hide();
+    btnPartyChat->setEnabled(false);
+}
+
+void frmMain::Display(const QString &p_Text)
+{
+    // The caret goes to the end first, so the newest line is the one in view.
+    QTextCursor cursor = txtChat->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertBlock();
+    cursor.insertText(p_Text);
+    txtChat->setTextCursor(cursor);
+    txtChat->ensureCursorVisible();
+}
+
+void frmMain::RestoreWindow(QWidget &window)
+{
+    window.setWindowState(window.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    window.showNormal();
+    window.raise();
+    window.activateWindow();
+}
+
+void frmMain::Picture1_Paint() { Picture1->update(); }
+
+void frmMain::SetHScroll() {}
+
+void frmMain::SetVScroll() {}
+
+void frmMain::clearMapView() { Picture1->update(); }
+
+void frmMain::btnEnter_Click()
+{
+    const QString text = core::trimSpaces(txtInput->text());
+    if (!text.isEmpty()) {
+        const bool sent = m_state.sendToAll(session::MSG_CHAT, text);
+        Display(m_state.userName + u" : " + text);
+        if (m_state.inSession && !sent)
+            Display(QStringLiteral("<SYS> The line above could not be sent"));
+    }
+    txtInput->clear();
+}
+
+void frmMain::mnuExit_Click() { close(); }
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    bool cancel = false;
+    Form_QueryUnload(cancel);
+    if (cancel) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    Form_Unload();
+}
+
+void frmMain::Form_QueryUnload(bool &cancel)
+{
+    if (m_state.appClosing)
+        return; // already confirmed; closing goes on without asking twice
+    if (!m_questions.askYesNo(
+            QStringLiteral("This will end the program and close all forms - are you sure you want to exit?"))) {
+        cancel = true;
+        return;
+    }
+    m_state.appClosing = true;
+    Display(QStringLiteral("Closing application..."));
+}
+
+void frmMain::Form_Unload()
+{
+    // Releasing the session ends this copy's membership; the others are told
+    // by the transport that a player left.
+    m_state.sender = nullptr;
+
+    // With appClosing set, chat windows close instead of hiding.
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        if (window != this && window->isWindow())
+            window->close();
+    }
+}
+
+void frmMain::onCommitDataRequest(QSessionManager &manager)
+{
+    // The desktop session is ending: the same confirmation as any close.
+    if (!manager.allowsInteraction())
+        return;
+    bool cancel = false;
+    Form_QueryUnload(cancel);
+    manager.release();
+    if (cancel)
+        manager.cancel();
+}
+
+void frmMain::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmMain::Form_Resize()
+{
+    const auto size = m_layout.resize(pixelsToTwips(width()), pixelsToTwips(height()));
+    applyLayout();
+    const int wantedWidth = twipsToPixelsAtLeast(size.width);
+    const int wantedHeight = twipsToPixelsAtLeast(size.height);
+    if (wantedWidth != width() || wantedHeight != height())
+        resize(wantedWidth, wantedHeight);
+    clearMapView();
+    Picture1_Paint();
+    SetHScroll();
+}
+
+void frmMain::applyLayout()
+{
+    place(Picture1, m_layout.picture1);
+    place(vmapScroll, m_layout.vmapScroll);
+    place(HmapScroll, m_layout.hmapScroll);
+    place(btnResize, m_layout.btnResize);
+    place(Frame1, m_layout.frame1);
+    place(txtChat, m_layout.txtChat);
+    place(txtInput, m_layout.txtInput);
+    const auto minimum = m_layout.minimumSize();
+    setMinimumSize(twipsToPixelsAtLeast(minimum.width), twipsToPixelsAtLeast(minimum.height));
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != btnResize)
+        return QMainWindow::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        btnResize_MouseDown(mouse->button(), pixelsToTwips(qRound(mouse->position().y())));
+        return true;
+    }
+    case QEvent::MouseMove:
+        btnResize_MouseMove(pixelsToTwips(qRound(static_cast<QMouseEvent *>(event)->position().y())));
+        return true;
+    case QEvent::MouseButtonRelease:
+        btnResize_MouseUp();
+        return true;
+    default:
+        return QMainWindow::eventFilter(watched, event);
+    }
+}
+
+void frmMain::btnResize_MouseDown(Qt::MouseButton button, int y) { m_layout.pressGrip(button, y); }
+
+void frmMain::btnResize_MouseMove(int y)
+{
+    // The map view's contents are redrawn only at the release.
+    if (m_layout.moveGrip(y))
+        applyLayout();
+}
+
+void frmMain::btnResize_MouseUp()
+{
+    m_layout.releaseGrip();
+    update();
+    SetVScroll();
+    clearMapView();
+    Picture1_Paint();
+}
+
+} // namespace vellmar::app

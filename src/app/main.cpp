@@ -1,0 +1,19 @@
+#include "app/forms/QtQuestions.h"
+#include "app/forms/frmMain.h"
+
+#include <QApplication>
+#include <QImageReader>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vellmar"));
+    // Battle maps are large pictures; Qt's default limit refuses them.
+    QImageReader::setAllocationLimit(1024);
+
+    vellmar::app::QtQuestions questions;
+    vellmar::app::frmMain mainWindow(questions);
+    questions.setParent(&mainWindow);
+    mainWindow.show();
+    return app.exec();
+}

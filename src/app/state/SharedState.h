@@ -1,0 +1,43 @@
+#pragma once
+
+#include "session/protocol/MessageSender.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace vellmar::app {
+
+// The program-wide state that every window reads: identity, role and the
+// identifier counters. The main window owns the one instance and hands it to
+// other windows by reference.
+class SharedState
+{
+public:
+    // Offline a copy counts as game master for its own map.
+    bool inSession = false;
+    bool isMaster = true;
+    bool appClosing = false;
+
+    std::int32_t ownPlayerID = 0;
+    QString userName; // the master's ends in "(DM)"
+
+    // Null while no session exists; set once hosting or joining succeeded.
+    session::MessageSender *sender = nullptr;
+
+    // Hands out 1, 2, 3, ... ; the master's counter is the only source of
+    // marker ids in a session.
+    std::int32_t NextMarkerID() { return m_nextMarkerID++; }
+    std::int32_t NextIconID() { return m_nextIconID++; }
+
+    // Sends to every other participant when in a session; false when there is
+    // no session or the transport refused.
+    bool sendToAll(std::int32_t type, const QString &payload);
+    bool sendTo(std::int32_t playerId, std::int32_t type, const QString &payload);
+
+private:
+    std::int32_t m_nextMarkerID = 1;
+    std::int32_t m_nextIconID = 1;
+};
+
+} // namespace vellmar::app

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "MessageBuffer.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+
+// Application messages exchanged between copies: a 32-bit type and exactly one
+// string. Compound payloads are fields joined by ";" with whole numbers as
+// decimal text. This file is the only place that knows that format.
+namespace vellmar::session {
+
+enum MessageType : std::int32_t {
+    MSG_CHAT = 0,
+    MSG_PRIVATE_CHAT = 1,
+    MSG_PARTY_CHAT = 2,
+    MSG_DICE_ROLL = 3,
+    MSG_REMOVE_MARKER = 4,
+    MSG_PLACE_MARKER = 6,
+    MSG_REQUEST_MARKER = 11,
+    MSG_UPDATE_MARKER = 12,
+};
+
+// Notices come from the transport itself, with sender id 0.
+enum NoticeType : std::int32_t {
+    NOTICE_PLAYER_CREATED = 3,
+    NOTICE_PLAYER_DESTROYED = 5,
+    NOTICE_HOST_MIGRATED = 0x101,
+};
+
+struct AppMessage
+{
+    std::int32_t type = MSG_CHAT;
+    QString payload;
+};
+
+QByteArray encodeMessage(const AppMessage &message);
+// The type alone is enough for a message whose payload the receiver ignores,
+// so the payload is empty when the bytes end after the type.
+std::optional<AppMessage> decodeMessage(const QByteArray &bytes);
+
+struct PlaceMarkerPayload // type 6
+{
+    std::int32_t id = 0;
+    QString info;
+    std::int32_t mapX = 0;
+    std::int32_t mapY = 0;
+    QString player;
+    std::int32_t userId = 0;
+    bool operator==(const PlaceMarkerPayload &) const = default;
+};
+
+struct RequestMarkerPayload // type 11
+{
+    QString info;
+    std::int32_t mapX = 0;
+    std::int32_t mapY = 0;
+    QString player;
+    std::int32_t userId = 0;
+    bool operator==(const RequestMarkerPayload &) const = default;
+};
+
+struct UpdateMarkerPayload // type 12
+{
+    std::int32_t id = 0;
+    QString info;
+    std::int32_t mapX = 0;
+    std::int32_t mapY = 0;
+    bool operator==(const UpdateMarkerPayload &) const = default;
+};
+
+struct RemoveMarkerPayload // type 4
+{
+    std::int32_t id = 0;
+    bool operator==(const RemoveMarkerPayload &) const = default;
+};
+
+// Either the parsed record or a sentence saying what is wrong with the text.
+template <typename T>
+using Parsed = std::variant<T, QString>;
+
+QString formatPayload(const PlaceMarkerPayload &p);
+QString formatPayload(const RequestMarkerPayload &p);
+QString formatPayload(const UpdateMarkerPayload &p);
+QString formatPayload(const RemoveMarkerPayload &p);
+
+Parsed<PlaceMarkerPayload> parsePlaceMarker(const QString &payload);
+Parsed<RequestMarkerPayload> parseRequestMarker(const QString &payload);
+Parsed<UpdateMarkerPayload> parseUpdateMarker(const QString &payload);
+Parsed<RemoveMarkerPayload> parseRemoveMarker(const QString &payload);
+
+} // namespace vellmar::session

@@ -1,0 +1,31 @@
+#include "ScriptedQuestions.h"
+
+#include <QtTest/QTest>
+
+std::optional<QString> ScriptedQuestions::askText(const QString &, const QString &prompt, const QString &)
+{
+    asked << prompt;
+    if (textAnswers.empty()) {
+        // A test that runs out of answers would loop forever on a repeated question.
+        qFatal("ScriptedQuestions: no text answer left for \"%s\"", qPrintable(prompt));
+    }
+    auto answer = textAnswers.front();
+    textAnswers.pop_front();
+    return answer;
+}
+
+void ScriptedQuestions::tell(const QString &message)
+{
+    asked << message;
+    told << message;
+}
+
+bool ScriptedQuestions::askYesNo(const QString &message)
+{
+    asked << message;
+    if (yesNoAnswers.empty())
+        qFatal("ScriptedQuestions: no yes/no answer left for \"%s\"", qPrintable(message));
+    const bool answer = yesNoAnswers.front();
+    yesNoAnswers.pop_front();
+    return answer;
+}
