@@ -14,8 +14,7 @@ public:
     virtual ~Questions() = default;
 
     // An input box; empty when the user cancels.
-    virtual std::optional<QString> askText(const QString &title, const QString &prompt,
-                                           const QString &defaultText) = 0;
+    virtual std::optional<QString> askText(const QString &title, const QString &prompt, const QString &defaultText) = 0;
     // A message box with an OK button.
     virtual void tell(const QString &message) = 0;
     // A message box with Yes and No; true for Yes.

@@ -105,10 +105,14 @@ private Q_SLOTS:
         QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("btnResize"))->geometry(),
                  pixels(5135, 4620, 135, 195));
 
-        const QStringList iconMenu{QStringLiteral("Place Icon"),      QStringLiteral("Modify Icon"),
-                                   QStringLiteral("(&R)emove Icon"),  QStringLiteral("Roll (I)nitiative"),
-                                   QString(),                         QStringLiteral("Place Marker"),
-                                   QStringLiteral("Modify Marker"),   QStringLiteral("(&R)emove Marker"),
+        const QStringList iconMenu{QStringLiteral("Place Icon"),
+                                   QStringLiteral("Modify Icon"),
+                                   QStringLiteral("(&R)emove Icon"),
+                                   QStringLiteral("Roll (I)nitiative"),
+                                   QString(),
+                                   QStringLiteral("Place Marker"),
+                                   QStringLiteral("Modify Marker"),
+                                   QStringLiteral("(&R)emove Marker"),
                                    QStringLiteral("(&Q)uick Marker")};
         QStringList shown;
         for (const QAction *action : window.findChild<QMenu *>(QStringLiteral("mnuIcon"))->actions())

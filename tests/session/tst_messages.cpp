@@ -48,8 +48,9 @@ private Q_SLOTS:
 
     void messageBytesAreBigEndianWithCountedUtf8()
     {
-        QCOMPARE(encodeMessage({MSG_PLACE_MARKER, QStringLiteral("é")}),
-                 QByteArray::fromHex("00000006" "00000002" "c3a9"));
+        QCOMPARE(encodeMessage({MSG_PLACE_MARKER, QStringLiteral("é")}), QByteArray::fromHex("00000006"
+                                                                                             "00000002"
+                                                                                             "c3a9"));
     }
 
     void truncatedOrPaddedMessagesAreRefused()
@@ -62,8 +63,11 @@ private Q_SLOTS:
         }
         QVERIFY(!decodeMessage(whole + '\0'));
         // A string length that claims more than the message holds, or is negative.
-        QVERIFY(!decodeMessage(QByteArray::fromHex("00000000" "7fffffff" "41")));
-        QVERIFY(!decodeMessage(QByteArray::fromHex("00000000" "ffffffff")));
+        QVERIFY(!decodeMessage(QByteArray::fromHex("00000000"
+                                                   "7fffffff"
+                                                   "41")));
+        QVERIFY(!decodeMessage(QByteArray::fromHex("00000000"
+                                                   "ffffffff")));
     }
 
     void markerPayloadsMatchTheWireExamples()

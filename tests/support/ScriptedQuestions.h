@@ -16,8 +16,7 @@ public:
     QStringList asked; // prompts and messages, in order
     QStringList told;  // message-box texts, in order
 
-    std::optional<QString> askText(const QString &title, const QString &prompt,
-                                   const QString &defaultText) override;
+    std::optional<QString> askText(const QString &title, const QString &prompt, const QString &defaultText) override;
     void tell(const QString &message) override;
     bool askYesNo(const QString &message) override;
 };

@@ -9,8 +9,7 @@ namespace {
 const QString programTitle = QStringLiteral("Vellmar");
 }
 
-std::optional<QString> QtQuestions::askText(const QString &title, const QString &prompt,
-                                            const QString &defaultText)
+std::optional<QString> QtQuestions::askText(const QString &title, const QString &prompt, const QString &defaultText)
 {
     bool ok = false;
     const QString answer = QInputDialog::getText(m_parent, title.isEmpty() ? programTitle : title, prompt,
@@ -27,9 +26,8 @@ void QtQuestions::tell(const QString &message)
 
 bool QtQuestions::askYesNo(const QString &message)
 {
-    return QMessageBox::question(m_parent, programTitle, message, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No)
-        == QMessageBox::Yes;
+    return QMessageBox::question(m_parent, programTitle, message, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+           == QMessageBox::Yes;
 }
 
 } // namespace vellmar::app

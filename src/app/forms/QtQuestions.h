@@ -13,8 +13,7 @@ public:
     explicit QtQuestions(QWidget *parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget *parent) { m_parent = parent; }
 
-    std::optional<QString> askText(const QString &title, const QString &prompt,
-                                   const QString &defaultText) override;
+    std::optional<QString> askText(const QString &title, const QString &prompt, const QString &defaultText) override;
     void tell(const QString &message) override;
     bool askYesNo(const QString &message) override;
 

@@ -53,10 +53,14 @@ QAction *addNamedAction(QMenu *menu, const char *name, const QString &caption)
 } // namespace
 
 frmMain::frmMain(core::Questions &questions, QWidget *parent)
-    : QMainWindow(parent), m_questions(questions), m_client(new QWidget(this))
+    : QMainWindow(parent)
+    , m_questions(questions)
+    , m_client(new QWidget(this))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vellmar"));
+    // The layout's twip sizes were chosen for this small dialog font.
+    setFont(designFont(8.25));
     setCentralWidget(m_client);
     createMenus();
     createControls();

@@ -7,7 +7,9 @@
 namespace vellmar::app {
 
 UpDownControl::UpDownControl(QWidget *parent)
-    : QWidget(parent), m_up(new QToolButton(this)), m_down(new QToolButton(this))
+    : QWidget(parent)
+    , m_up(new QToolButton(this))
+    , m_down(new QToolButton(this))
 {
     m_up->setArrowType(Qt::UpArrow);
     m_down->setArrowType(Qt::DownArrow);

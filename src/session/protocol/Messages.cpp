@@ -16,11 +16,14 @@ class FieldReader
 {
 public:
     FieldReader(const QString &payload, qsizetype expectedFields, const char *what)
-        : m_fields(payload.split(u';')), m_what(QString::fromLatin1(what))
+        : m_fields(payload.split(u';'))
+        , m_what(QString::fromLatin1(what))
     {
         if (m_fields.size() != expectedFields)
             m_error = QStringLiteral("%1 payload has %2 fields, expected %3")
-                          .arg(m_what).arg(m_fields.size()).arg(expectedFields);
+                          .arg(m_what)
+                          .arg(m_fields.size())
+                          .arg(expectedFields);
     }
 
     QString text(qsizetype index) const { return m_error.isEmpty() ? m_fields.at(index) : QString(); }
@@ -80,8 +83,7 @@ std::optional<AppMessage> decodeMessage(const QByteArray &bytes)
 
 QString formatPayload(const PlaceMarkerPayload &p)
 {
-    return QStringList{number(p.id), p.info, number(p.mapX), number(p.mapY), p.player, number(p.userId)}
-        .join(u';');
+    return QStringList{number(p.id), p.info, number(p.mapX), number(p.mapY), p.player, number(p.userId)}.join(u';');
 }
 
 QString formatPayload(const RequestMarkerPayload &p)
