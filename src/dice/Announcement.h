@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace vellmar::dice {
+
+// The game master's rolls stay hidden from the players, and offline there is
+// nobody to tell: only a player in a session announces a roll.
+inline bool isAnnounced(bool inSession, bool isMaster) { return inSession && !isMaster; }
+
+// The roll log's line for a roll.
+QString rollLogLine(const QString &rollText);
+// The roller's own main chat line, the same line the others see.
+QString rollChatLine(const QString &userName, const QString &rollText);
+// Shown in the main chat pane when the announcement could not be sent.
+QString rollNotSentLine();
+
+} // namespace vellmar::dice
