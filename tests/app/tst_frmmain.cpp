@@ -1,3 +1,4 @@
+#include "RecordingSender.h"
 #include "ScriptedQuestions.h"
 #include "app/forms/frmMain.h"
 #include "app/widgets/UpDownControl.h"
@@ -21,18 +22,6 @@ namespace {
 
 const QString exitQuestion =
     QStringLiteral("This will end the program and close all forms - are you sure you want to exit?");
-
-class RecordingSender final : public session::MessageSender
-{
-public:
-    QList<std::pair<std::int32_t, session::AppMessage>> sent;
-    bool accept = true;
-    bool send(std::int32_t to, const session::AppMessage &message) override
-    {
-        sent.append({to, message});
-        return accept;
-    }
-};
 
 // The log as the user would copy it: lines separated by CR LF.
 QString logText(const QPlainTextEdit *edit) { return edit->toPlainText().replace(u'\n', QStringLiteral("\r\n")); }

@@ -1,6 +1,10 @@
 #include "frmMain.h"
 
+#include "app/widgets/Place.h"
 #include "app/widgets/UpDownControl.h"
+#include "chat/LogLine.h"
+#include "chat/forms/PrivateChats.h"
+#include "chat/forms/frmPartyChat.h"
 #include "core/Questions.h"
 #include "core/Text.h"
 #include "session/protocol/Messages.h"
@@ -19,7 +23,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSessionManager>
-#include <QTextCursor>
 
 namespace vellmar::app {
 
@@ -40,8 +43,6 @@ Widget *named(Widget *widget, const char *name)
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
 }
-
-void place(QWidget *widget, const TwipRect &rect) { widget->setGeometry(toPixels(rect)); }
 
 QAction *addNamedAction(QMenu *menu, const char *name, const QString &caption)
 {
@@ -68,6 +69,9 @@ frmMain::frmMain(core::Questions &questions, QWidget *parent)
 
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     connect(btnEnter, &QPushButton::clicked, this, &frmMain::btnEnter_Click);
+    connect(btnPartyChat, &QPushButton::clicked, this, &frmMain::btnPartyChat_Click);
+    connect(mnuPrivateChat1, &QAction::triggered, this, &frmMain::mnuPrivateChat1_Click);
+    connect(mnuPrivateChat2, &QAction::triggered, this, &frmMain::mnuPrivateChat2_Click);
     // A main window has no dialog-style default button: Enter in the input box
     // presses the hidden button explicitly.
     connect(txtInput, &QLineEdit::returnPressed, btnEnter, &QPushButton::click);
@@ -187,6 +191,9 @@ void frmMain::Form_Load()
     mapLoaded = false;
 
     m_state.appClosing = false;
+    // Loaded without being shown: party lines are collected from the start.
+    m_partyChat = new chat::frmPartyChat(m_state, this);
+    m_privateChats = std::make_unique<chat::PrivateChats>(m_state, *this, this);
     m_state.inSession = false;
     m_state.isMaster = true;
     dragging = false;
@@ -198,13 +205,7 @@ void frmMain::Form_Load()
 
 void frmMain::Display(const QString &p_Text)
 {
-    // The caret goes to the end first, so the newest line is the one in view.
-    QTextCursor cursor = txtChat->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertBlock();
-    cursor.insertText(p_Text);
-    txtChat->setTextCursor(cursor);
-    txtChat->ensureCursorVisible();
+    chat::appendLogLine(*txtChat, p_Text);
 }
 
 void frmMain::RestoreWindow(QWidget &window)
@@ -233,6 +234,16 @@ void frmMain::btnEnter_Click()
             Display(QStringLiteral("<SYS> The line above could not be sent"));
     }
     txtInput->clear();
+}
+
+void frmMain::btnPartyChat_Click() { RestoreWindow(*m_partyChat); }
+
+void frmMain::mnuPrivateChat1_Click()
+{
+    const QListWidgetItem *entry = lstPlayer->currentItem();
+    if (!entry)
+        return;
+    m_privateChats->openFromPlayerList(entry->data(Qt::UserRole).toInt(), entry->text());
 }
 
 void frmMain::mnuExit_Click() { close(); }

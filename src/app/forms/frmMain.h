@@ -6,6 +6,8 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QAction;
 class QCheckBox;
 class QGroupBox;
@@ -21,6 +23,10 @@ class QSessionManager;
 namespace vellmar::core {
 class Questions;
 }
+namespace vellmar::chat {
+class frmPartyChat;
+class PrivateChats;
+} // namespace vellmar::chat
 
 namespace vellmar::app {
 
@@ -37,6 +43,8 @@ public:
     ~frmMain() override;
 
     SharedState &state() { return m_state; }
+    chat::frmPartyChat &partyChat() { return *m_partyChat; }
+    chat::PrivateChats &privateChats() { return *m_privateChats; }
     const MainLayout &layoutState() const { return m_layout; }
 
     // Operations the other windows call.
@@ -121,6 +129,9 @@ private:
     void Form_Resize();
     void mnuExit_Click();
     void btnEnter_Click();
+    void btnPartyChat_Click();
+    void mnuPrivateChat1_Click();
+    void mnuPrivateChat2_Click() { mnuPrivateChat1_Click(); }
     void btnResize_MouseDown(Qt::MouseButton button, int y);
     void btnResize_MouseMove(int y);
     void btnResize_MouseUp();
@@ -133,6 +144,8 @@ private:
     SharedState m_state;
     MainLayout m_layout;
     QWidget *m_client;
+    chat::frmPartyChat *m_partyChat = nullptr;
+    std::unique_ptr<chat::PrivateChats> m_privateChats;
 };
 
 } // namespace vellmar::app

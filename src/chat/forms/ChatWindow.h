@@ -1,0 +1,66 @@
+#pragma once
+
+#include "app/layout/Twips.h"
+
+#include <QWidget>
+
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace vellmar::app {
+class SharedState;
+}
+
+namespace vellmar::chat {
+
+// What the party chat and the private chat windows have in common: a
+// conversation pane, an input line sent on Enter, a layout that follows the
+// window's size, and closing that only hides until the program is leaving.
+class ChatWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    struct Design
+    {
+        int clientWidth;
+        int clientHeight;
+        app::TwipRect chat;
+        app::TwipRect input;
+        app::TwipRect button;
+        const char *buttonName;
+        QString buttonCaption;
+        int inputTopFromBottom;  // input top = outer height - this
+        int chatHeightLessThan;  // chat height = outer height - this
+        int buttonHiddenLeft;
+    };
+
+    ChatWindow(app::SharedState &state, const Design &design, QWidget *parent = nullptr);
+
+    // Appends one line to the conversation.
+    void Display(const QString &p_Text);
+
+    QPlainTextEdit *txtChat;
+    QLineEdit *txtInput;
+
+protected:
+    // Sends the trimmed, non-empty text; false when the session refused it.
+    virtual bool sendText(const QString &text) = 0;
+    // Shown when sendText failed, before the own line.
+    virtual void showSendFailure(const QString &ownLine);
+
+    app::SharedState &m_state;
+    QPushButton *m_defaultButton;
+
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void SendLine();
+    void Form_Resize();
+
+    Design m_design;
+};
+
+} // namespace vellmar::chat

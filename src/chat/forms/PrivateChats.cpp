@@ -1,0 +1,44 @@
+#include "PrivateChats.h"
+
+#include "Form2.h"
+#include "app/MainWindowApi.h"
+#include "app/state/SharedState.h"
+
+namespace vellmar::chat {
+
+PrivateChats::PrivateChats(app::SharedState &state, app::MainWindowApi &mainWindow, QWidget *owner)
+    : m_state(state), m_mainWindow(mainWindow), m_owner(owner)
+{
+}
+
+Form2 *PrivateChats::find(std::int32_t playerId) const { return m_windows.value(playerId); }
+
+void PrivateChats::openFromPlayerList(std::int32_t playerId, const QString &entryText)
+{
+    if (m_state.userName.isEmpty() || entryText == u"User")
+        return;
+    if (Form2 *window = find(playerId)) {
+        m_mainWindow.RestoreWindow(*window);
+        return;
+    }
+    open(playerId, entryText)->show();
+}
+
+void PrivateChats::receive(std::int32_t from, const QString &senderName, const QString &text)
+{
+    Form2 *window = find(from);
+    if (window)
+        m_mainWindow.RestoreWindow(*window);
+    else
+        (window = open(from, senderName))->show();
+    window->Display(senderName + u" : " + text);
+}
+
+Form2 *PrivateChats::open(std::int32_t playerId, const QString &partnerName)
+{
+    auto *window = new Form2(m_state, playerId, partnerName, m_owner);
+    m_windows.insert(playerId, window);
+    return window;
+}
+
+} // namespace vellmar::chat

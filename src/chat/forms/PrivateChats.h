@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QMap>
+#include <QPointer>
+#include <QString>
+
+#include <cstdint>
+
+class QWidget;
+
+namespace vellmar::app {
+class MainWindowApi;
+class SharedState;
+} // namespace vellmar::app
+
+namespace vellmar::chat {
+
+class Form2;
+
+// Finds the private chat window of a correspondent, or opens one. Windows
+// live until the program ends; closing one only hides it.
+class PrivateChats
+{
+public:
+    PrivateChats(app::SharedState &state, app::MainWindowApi &mainWindow, QWidget *owner);
+
+    // "Private Chat" on a player-list entry.
+    void openFromPlayerList(std::int32_t playerId, const QString &entryText);
+    // A private line arrived: its window comes up with the line in it.
+    void receive(std::int32_t from, const QString &senderName, const QString &text);
+
+    Form2 *find(std::int32_t playerId) const;
+    int count() const { return static_cast<int>(m_windows.size()); }
+
+private:
+    Form2 *open(std::int32_t playerId, const QString &partnerName);
+
+    app::SharedState &m_state;
+    app::MainWindowApi &m_mainWindow;
+    QWidget *m_owner;
+    QMap<std::int32_t, QPointer<Form2>> m_windows;
+};
+
+} // namespace vellmar::chat
