@@ -153,6 +153,8 @@ void frmMain::createControls()
     place(Label1, {1440, 2640, 1215, 255});
     lstPlayer = named(new QListWidget(panel), "lstPlayer");
     lstPlayer->setFont(designFont(9.75));
+    lstPlayer->setMouseTracking(true);
+    lstPlayer->viewport()->installEventFilter(this);
     place(lstPlayer, {1440, 2880, 1215, 1740});
     btnToolbar = named(new QPushButton(QStringLiteral("Toolbar"), panel), "btnToolbar");
     place(btnToolbar, {360, 2880, 855, 375});
@@ -246,6 +248,25 @@ void frmMain::mnuPrivateChat1_Click()
     m_privateChats->openFromPlayerList(entry->data(Qt::UserRole).toInt(), entry->text());
 }
 
+void frmMain::lstPlayer_MouseMove(QPoint position)
+{
+    // The entry under the pointer becomes the selected one; below the last
+    // entry the selection stays.
+    if (QListWidgetItem *entry = lstPlayer->itemAt(position))
+        lstPlayer->setCurrentItem(entry);
+}
+
+void frmMain::lstPlayer_MouseDown(Qt::MouseButtons buttons, QPoint position)
+{
+    const QListWidgetItem *entry = lstPlayer->currentItem();
+    if (!(buttons & Qt::RightButton) || !entry)
+        return;
+    if (m_state.userName.isEmpty() || entry->text() == m_state.userName)
+        return;
+    QMenu *menu = m_state.isMaster ? mnuPlayerMaster : mnuPlayerPlayer;
+    menu->popup(lstPlayer->viewport()->mapToGlobal(position));
+}
+
 void frmMain::mnuExit_Click() { close(); }
 
 void frmMain::closeEvent(QCloseEvent *event)
@@ -333,6 +354,15 @@ void frmMain::applyLayout()
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == lstPlayer->viewport()) {
+        if (event->type() == QEvent::MouseMove)
+            lstPlayer_MouseMove(static_cast<QMouseEvent *>(event)->position().toPoint());
+        else if (event->type() == QEvent::MouseButtonPress) {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            lstPlayer_MouseDown(mouse->buttons(), mouse->position().toPoint());
+        }
+        return QMainWindow::eventFilter(watched, event);
+    }
     if (watched != btnResize)
         return QMainWindow::eventFilter(watched, event);
     switch (event->type()) {

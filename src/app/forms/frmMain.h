@@ -132,6 +132,8 @@ private:
     void btnPartyChat_Click();
     void mnuPrivateChat1_Click();
     void mnuPrivateChat2_Click() { mnuPrivateChat1_Click(); }
+    void lstPlayer_MouseMove(QPoint position);
+    void lstPlayer_MouseDown(Qt::MouseButtons buttons, QPoint position);
     void btnResize_MouseDown(Qt::MouseButton button, int y);
     void btnResize_MouseMove(int y);
     void btnResize_MouseUp();
