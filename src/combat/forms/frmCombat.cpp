@@ -4,6 +4,7 @@
 #include "app/layout/Twips.h"
 #include "core/Questions.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -38,6 +39,17 @@ QLabel *label(QWidget *parent, const QString &name, const QString &caption, int 
     return l;
 }
 
+// Shrinks the caption's font until it fits the button: where the designed
+// font is missing, the substitute is wider and would cut the caption off.
+void fitCaption(QPushButton *button)
+{
+    QFont font = button->font();
+    const int room = button->width() - 6;
+    while (QFontMetrics(font).horizontalAdvance(button->text()) > room && font.pointSizeF() > 6.0)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    button->setFont(font);
+}
+
 } // namespace
 
 frmCombat::frmCombat(core::Questions &questions, QWidget *parent) : QWidget(parent, Qt::Window), m_questions(questions)
@@ -59,6 +71,7 @@ void frmCombat::createControls()
 {
     Command1 = button(this, QStringLiteral("Command1"), QStringLiteral("Clear list (call for initiatives)"),
                       at(840, 0, 2055, 375));
+    fitCaption(Command1);
     btnCombat = button(this, QStringLiteral("btnCombat"), QStringLiteral("Start Combat"), at(120, 360, 3375, 495));
     QFont bold(QStringLiteral("MS Sans Serif"));
     bold.setPointSizeF(9.75);
