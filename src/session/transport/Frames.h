@@ -1,0 +1,181 @@
+#pragma once
+
+#include "FrameCodec.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+
+// The body of every frame kind as a struct, with its encoder and a strict
+// parser. Parsers accept a body only when every field is present, within its
+// limits, and nothing trails it; anything else is treated as garbage.
+namespace vellmar::session {
+
+constexpr std::uint32_t kWireMagic = 0x564C4D52; // "VLMR"
+constexpr std::uint16_t kProtocolVersion = 1;
+constexpr std::uint32_t kMaxNameBytes = 256;
+constexpr std::uint32_t kMaxGuidBytes = 64;
+constexpr std::uint32_t kMaxAddressBytes = 256;
+constexpr std::uint32_t kMaxRosterEntries = 1024;
+
+enum class RejectReason : std::uint8_t {
+    WrongApplication = 1,
+    WrongVersion = 2,
+    SessionFull = 3,
+    NotHost = 4,     // ask the address given instead (or retry shortly)
+    UnknownPlayer = 5,
+    HistoryLost = 6, // resume came too late for the history kept
+    Malformed = 7,
+    Busy = 8,        // too many connections still in their handshake
+};
+
+struct RosterEntry
+{
+    std::uint32_t id = 0;
+    QString name;
+    QString address;
+    std::uint16_t listenPort = 0;
+    std::uint64_t tokenHash = 0; // lets a new host check a resume without knowing the token
+    bool operator==(const RosterEntry &) const = default;
+};
+
+struct HelloFrame
+{
+    QString guidApplication;
+    std::uint16_t version = kProtocolVersion;
+    QString name;
+    std::uint16_t listenPort = 0;
+    bool operator==(const HelloFrame &) const = default;
+};
+
+struct ResumeFrame
+{
+    QString guidApplication;
+    std::uint16_t version = kProtocolVersion;
+    std::uint32_t playerId = 0;
+    std::uint64_t token = 0;
+    std::uint32_t epoch = 0;
+    std::uint64_t lastSeq = 0;
+    QString name;
+    std::uint16_t listenPort = 0;
+    bool operator==(const ResumeFrame &) const = default;
+};
+
+struct QueryFrame
+{
+    QString guidApplication;
+    std::uint16_t version = kProtocolVersion;
+    bool operator==(const QueryFrame &) const = default;
+};
+
+struct WelcomeFrame
+{
+    std::uint32_t playerId = 0;
+    std::uint64_t token = 0;
+    std::uint32_t epoch = 0;
+    std::uint64_t lastSeq = 0;
+    std::uint32_t highestId = 0;
+    std::uint32_t hostId = 0;
+    QString sessionName;
+    std::uint32_t maxPlayers = 0;
+    std::uint32_t flags = 0;
+    QList<RosterEntry> roster; // in join order
+    bool operator==(const WelcomeFrame &) const = default;
+};
+
+struct RejectFrame
+{
+    RejectReason reason = RejectReason::Malformed;
+    QString text;
+    bool operator==(const RejectFrame &) const = default;
+};
+
+struct InfoFrame
+{
+    QString guidApplication;
+    std::uint16_t version = kProtocolVersion;
+    QString sessionName;
+    std::uint32_t maxPlayers = 0;
+    std::uint32_t players = 0;
+    std::uint32_t flags = 0;
+    std::uint16_t tcpPort = 0;
+    bool operator==(const InfoFrame &) const = default;
+};
+
+struct SendFrame
+{
+    std::uint64_t csn = 0; // sender's own message counter, for de-duplication
+    std::uint32_t to = 0;
+    QByteArray payload;
+    bool operator==(const SendFrame &) const = default;
+};
+
+// Also the body of a Replay frame (seq 0 = never confirmed by a host).
+struct DeliverFrame
+{
+    std::uint64_t seq = 0;
+    std::uint32_t from = 0;
+    std::uint32_t to = 0;
+    std::uint64_t csn = 0;
+    QByteArray payload;
+    bool operator==(const DeliverFrame &) const = default;
+};
+
+struct AckFrame
+{
+    std::uint64_t csn = 0;
+    std::uint64_t seq = 0; // 0: a duplicate, already sequenced earlier
+    bool operator==(const AckFrame &) const = default;
+};
+
+struct JoinedFrame
+{
+    std::uint64_t seq = 0;
+    RosterEntry player;
+    bool operator==(const JoinedFrame &) const = default;
+};
+
+struct LeftFrame
+{
+    std::uint64_t seq = 0;
+    std::uint32_t id = 0;
+    bool operator==(const LeftFrame &) const = default;
+};
+
+QByteArray encode(const HelloFrame &f);
+QByteArray encode(const ResumeFrame &f);
+QByteArray encode(const QueryFrame &f);
+QByteArray encode(const WelcomeFrame &f);
+QByteArray encode(const RejectFrame &f);
+QByteArray encode(const InfoFrame &f);
+QByteArray encode(const SendFrame &f);
+QByteArray encode(const DeliverFrame &f, FrameKind kind = FrameKind::Deliver);
+QByteArray encode(const AckFrame &f);
+QByteArray encode(const JoinedFrame &f);
+QByteArray encode(const LeftFrame &f);
+QByteArray encodeEmpty(FrameKind kind); // Ping, Bye, ReplayEnd
+
+// maxPayload bounds message payloads; frames cannot exceed the frame cap anyway.
+std::optional<HelloFrame> parseHello(QByteArrayView body);
+std::optional<ResumeFrame> parseResume(QByteArrayView body);
+std::optional<QueryFrame> parseQuery(QByteArrayView body);
+std::optional<WelcomeFrame> parseWelcome(QByteArrayView body);
+std::optional<RejectFrame> parseReject(QByteArrayView body);
+std::optional<InfoFrame> parseInfo(QByteArrayView body);
+std::optional<SendFrame> parseSend(QByteArrayView body);
+std::optional<DeliverFrame> parseDeliver(QByteArrayView body);
+std::optional<AckFrame> parseAck(QByteArrayView body);
+std::optional<JoinedFrame> parseJoined(QByteArrayView body);
+std::optional<LeftFrame> parseLeft(QByteArrayView body);
+bool parseEmpty(QByteArrayView body);
+
+// The first frame a host accepts on a new connection.
+using Handshake = std::variant<std::monostate, HelloFrame, ResumeFrame, QueryFrame>;
+// monostate when the frame is not a well-formed handshake.
+Handshake parseHandshake(FrameKind kind, QByteArrayView body);
+
+} // namespace vellmar::session

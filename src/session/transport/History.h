@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <deque>
+
+// The host's record of recently sequenced events, each kept as the frame that
+// was sent, so a member that lost its connection for a moment can be sent
+// exactly what it missed.
+namespace vellmar::session {
+
+struct SequencedEvent
+{
+    enum class Kind { Message, Joined, Left };
+    std::uint64_t seq = 0;
+    Kind kind = Kind::Message;
+    std::uint32_t from = 0; // Message: sender; Joined/Left: the player concerned
+    std::uint32_t to = 0;   // Message only; 0 = all but the sender
+    QByteArray frame;
+
+    bool concerns(std::uint32_t member) const;
+};
+
+class History
+{
+public:
+    explicit History(int capacity) : m_capacity(capacity > 0 ? capacity : 1) {}
+
+    // Events must arrive in increasing seq order.
+    void append(SequencedEvent event);
+    // True when every event after lastSeq is still here.
+    bool covers(std::uint64_t lastSeq) const { return lastSeq >= m_floor; }
+    void setFloor(std::uint64_t floor) { m_floor = floor; }
+
+    template <typename F>
+    void forEachAfter(std::uint64_t seq, F &&f) const
+    {
+        for (const auto &e : m_events) {
+            if (e.seq > seq)
+                f(e);
+        }
+    }
+
+private:
+    std::deque<SequencedEvent> m_events;
+    std::size_t m_capacity;
+    std::uint64_t m_floor = 0;
+};
+
+} // namespace vellmar::session

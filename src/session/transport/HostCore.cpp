@@ -1,0 +1,571 @@
+#include "HostCore.h"
+
+#include "Tokens.h"
+
+#include "session/protocol/Messages.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <algorithm>
+
+namespace vellmar::session {
+
+namespace {
+
+QString plainAddress(const QHostAddress &address)
+{
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : address.toString();
+}
+
+} // namespace
+
+HostCore::HostCore(const TransportSettings &settings, const SessionDescription &session, Roster &roster,
+                   LocalSink &sink, QObject *parent)
+    : QObject(parent), m_settings(settings), m_session(session), m_roster(roster), m_sink(sink),
+      m_history(settings.historyCapacity)
+{
+    m_takeoverTimer.setSingleShot(true);
+    connect(&m_takeoverTimer, &QTimer::timeout, this, &HostCore::finishTakeover);
+}
+
+HostCore::~HostCore() = default;
+
+bool HostCore::listen(QString *error)
+{
+    m_server = new QTcpServer(this);
+    m_server->setListenBacklogSize(256);
+    const int tries = m_settings.tcpPort == 0 ? 1 : std::max(1, m_settings.tcpPortTries);
+    for (int i = 0; i < tries; ++i) {
+        const auto port = static_cast<quint16>(m_settings.tcpPort == 0 ? 0 : m_settings.tcpPort + i);
+        if (m_server->listen(m_settings.listenAddress, port)) {
+            connect(m_server, &QTcpServer::newConnection, this, &HostCore::acceptConnections);
+            return true;
+        }
+    }
+    if (error)
+        *error = m_server->errorString();
+    return false;
+}
+
+void HostCore::takeOver(QTcpServer *server, const TakeoverState &state)
+{
+    m_server = server;
+    m_server->setParent(this);
+    m_server->disconnect();
+    connect(m_server, &QTcpServer::newConnection, this, &HostCore::acceptConnections);
+
+    m_session.sessionName = state.sessionName;
+    m_session.maxPlayers = state.maxPlayers;
+    m_session.flags = state.flags;
+    m_localId = state.self;
+    m_localCsn = state.nextCsn - 1;
+    m_epoch = state.epoch + 1;
+    m_seq = state.lastSeq;
+    m_localResumedFrom = state.lastSeq;
+    m_highestId = m_roster.highestId();
+    m_oldHost = state.oldHost;
+    m_takingOver = true;
+
+    for (const auto &entry : m_roster.presentEntries()) {
+        const auto id = static_cast<PlayerId>(entry.id);
+        if (id == m_localId || id == m_oldHost)
+            continue;
+        Member &m = m_members[id];
+        m.replayDone = false;
+    }
+    for (const auto &known : state.known) {
+        const auto key = std::make_pair(known.from, known.csn);
+        auto [it, inserted] = m_recovered.emplace(key, known);
+        if (!inserted && it->second.seq == 0)
+            it->second.seq = known.seq;
+    }
+    m_takeoverTimer.start(m_settings.resumeGrace);
+    acceptConnections();
+    maybeFinishTakeover();
+}
+
+std::uint16_t HostCore::port() const
+{
+    return m_server ? m_server->serverPort() : 0;
+}
+
+InfoFrame HostCore::info() const
+{
+    InfoFrame f;
+    f.guidApplication = m_session.guidApplication;
+    f.sessionName = m_session.sessionName;
+    f.maxPlayers = static_cast<std::uint32_t>(std::max(0, m_session.maxPlayers));
+    f.players = static_cast<std::uint32_t>(m_roster.presentCount());
+    f.flags = m_session.flags;
+    f.tcpPort = port();
+    return f;
+}
+
+PlayerId HostCore::createLocalPlayer(const QString &name)
+{
+    const auto id = static_cast<PlayerId>(++m_highestId);
+    RosterEntry entry{static_cast<std::uint32_t>(id), name, QString(), port(), resumeTokenHash(newResumeToken())};
+    m_roster.add(entry);
+    m_localId = id;
+    announceJoined(entry);
+    return id;
+}
+
+bool HostCore::sendFromLocal(PlayerId to, const QByteArray &payload)
+{
+    if (m_localId == 0 || (to != kAllPlayers && (to == m_localId || !m_roster.isPresent(to))))
+        return false;
+    ++m_localCsn;
+    if (m_takingOver) {
+        m_queued.append({m_localId, SendFrame{m_localCsn, static_cast<std::uint32_t>(to), payload}});
+        return true;
+    }
+    relay(m_localId, to, m_localCsn, payload);
+    return true;
+}
+
+void HostCore::leave()
+{
+    const QByteArray bye = encodeEmpty(FrameKind::Bye);
+    for (auto &[id, member] : m_members) {
+        if (member.link) {
+            member.link->send(bye);
+            member.link->closeGracefully();
+            member.link = nullptr;
+        }
+    }
+    m_members.clear();
+    for (auto *link : m_pending)
+        dropLink(link);
+    m_pending.clear();
+    if (m_server)
+        m_server->close();
+}
+
+void HostCore::abortAll()
+{
+    for (auto &[id, member] : m_members) {
+        if (member.link)
+            dropLink(member.link);
+        member.link = nullptr;
+    }
+    m_members.clear();
+    for (auto *link : m_pending)
+        dropLink(link);
+    m_pending.clear();
+    if (m_server)
+        m_server->close();
+}
+
+void HostCore::acceptConnections()
+{
+    while (m_server && m_server->hasPendingConnections()) {
+        QTcpSocket *socket = m_server->nextPendingConnection();
+        if (m_pending.size() >= m_settings.maxPendingHandshakes) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        auto *link = new PeerLink(socket, m_settings, this);
+        link->setRateLimited(true);
+        link->startHandshakeDeadline();
+        m_pending.append(link);
+        link->setFrameHandler([this, link](FrameKind kind, QByteArrayView body) { onHandshake(link, kind, body); });
+        link->setCloseHandler([this, link](PeerLink::CloseReason) {
+            m_pending.removeOne(link);
+            link->deleteLater();
+        });
+    }
+}
+
+void HostCore::onHandshake(PeerLink *link, FrameKind kind, QByteArrayView body)
+{
+    const Handshake handshake = parseHandshake(kind, body);
+    if (const auto *query = std::get_if<QueryFrame>(&handshake)) {
+        Q_UNUSED(query);
+        m_pending.removeOne(link);
+        link->send(encode(info()));
+        link->closeGracefully();
+    } else if (const auto *hello = std::get_if<HelloFrame>(&handshake)) {
+        acceptHello(link, *hello);
+    } else if (const auto *resume = std::get_if<ResumeFrame>(&handshake)) {
+        acceptResume(link, *resume);
+    } else {
+        reject(link, RejectReason::Malformed, QStringLiteral("Expected a handshake"));
+    }
+}
+
+void HostCore::reject(PeerLink *link, RejectReason reason, const QString &text)
+{
+    m_pending.removeOne(link);
+    link->send(encode(RejectFrame{reason, text}));
+    link->closeGracefully();
+}
+
+void HostCore::acceptHello(PeerLink *link, const HelloFrame &hello)
+{
+    if (hello.guidApplication != m_session.guidApplication)
+        return reject(link, RejectReason::WrongApplication, QStringLiteral("The session belongs to another application"));
+    if (hello.version != kProtocolVersion)
+        return reject(link, RejectReason::WrongVersion, QStringLiteral("The host speaks protocol version %1").arg(kProtocolVersion));
+    if (m_takingOver || m_localId == 0)
+        return reject(link, RejectReason::Busy, QStringLiteral("The host is not ready; try again shortly"));
+    if (m_roster.presentCount() >= m_session.maxPlayers)
+        return reject(link, RejectReason::SessionFull,
+                      QStringLiteral("The session is full (%1 players)").arg(m_session.maxPlayers));
+
+    m_pending.removeOne(link);
+    const auto id = static_cast<PlayerId>(++m_highestId);
+    Member &member = m_members[id];
+    member.token = newResumeToken();
+    RosterEntry entry{static_cast<std::uint32_t>(id), hello.name, plainAddress(link->peerAddress()),
+                      hello.listenPort, resumeTokenHash(member.token)};
+    m_roster.add(entry);
+    attach(id, link);
+    announceJoined(entry);
+    link->send(encode(welcomeFor(id)));
+}
+
+void HostCore::acceptResume(PeerLink *link, const ResumeFrame &resume)
+{
+    if (resume.guidApplication != m_session.guidApplication)
+        return reject(link, RejectReason::WrongApplication, QStringLiteral("The session belongs to another application"));
+    if (resume.version != kProtocolVersion)
+        return reject(link, RejectReason::WrongVersion, QStringLiteral("The host speaks protocol version %1").arg(kProtocolVersion));
+    const auto id = static_cast<PlayerId>(resume.playerId);
+    auto it = m_members.find(id);
+    if (it == m_members.end()) {
+        // During a take-over a member may know of a player whose arrival the
+        // new host never heard about; it is welcome back all the same.
+        if (!m_takingOver || m_roster.isKnown(id))
+            return reject(link, RejectReason::UnknownPlayer, QStringLiteral("No such player in this session"));
+        RosterEntry entry{resume.playerId, resume.name, plainAddress(link->peerAddress()), resume.listenPort,
+                          resumeTokenHash(resume.token)};
+        m_roster.add(entry);
+        m_newDuringTakeover.append(entry);
+        it = m_members.emplace(id, Member{}).first;
+        it->second.replayDone = false;
+    } else {
+        const RosterEntry *known = m_roster.find(id);
+        if (!known || known->tokenHash != resumeTokenHash(resume.token))
+            return reject(link, RejectReason::UnknownPlayer, QStringLiteral("Resume refused"));
+        if (!m_takingOver && !m_history.covers(resume.lastSeq)) {
+            reject(link, RejectReason::HistoryLost, QStringLiteral("Too much was missed to resume"));
+            removePlayer(id);
+            return;
+        }
+    }
+    Member &member = it->second;
+    if (member.link)
+        dropLink(member.link);
+    member.grace.reset();
+    member.token = resume.token;
+    member.resumedFrom = resume.lastSeq;
+    m_pending.removeOne(link);
+    attach(id, link);
+    link->send(encode(welcomeFor(id)));
+    if (m_takingOver)
+        return; // it sends its record next; deliveries wait for the take-over to end
+    m_history.forEachAfter(resume.lastSeq, [&](const SequencedEvent &e) {
+        if (e.concerns(resume.playerId))
+            link->send(e.frame);
+    });
+}
+
+void HostCore::attach(PlayerId id, PeerLink *link)
+{
+    m_members[id].link = link;
+    link->setEstablished();
+    link->setFrameHandler([this, id](FrameKind kind, QByteArrayView body) { onMemberFrame(id, kind, body); });
+    // Deferred: a failed write may close a link while the host is walking
+    // its members.
+    link->setCloseHandler([this, id, link](PeerLink::CloseReason reason) {
+        QMetaObject::invokeMethod(this, [this, id, link, reason] { onMemberClosed(id, link, reason); },
+                                  Qt::QueuedConnection);
+    });
+}
+
+WelcomeFrame HostCore::welcomeFor(PlayerId id) const
+{
+    WelcomeFrame w;
+    w.playerId = static_cast<std::uint32_t>(id);
+    w.token = m_members.at(id).token;
+    w.epoch = m_epoch;
+    w.lastSeq = m_seq;
+    w.highestId = m_highestId;
+    w.hostId = static_cast<std::uint32_t>(m_localId);
+    w.sessionName = m_session.sessionName;
+    w.maxPlayers = static_cast<std::uint32_t>(std::max(0, m_session.maxPlayers));
+    w.flags = m_session.flags;
+    w.roster = m_roster.presentEntries();
+    return w;
+}
+
+void HostCore::onMemberFrame(PlayerId id, FrameKind kind, QByteArrayView body)
+{
+    auto it = m_members.find(id);
+    if (it == m_members.end())
+        return;
+    Member &member = it->second;
+    switch (kind) {
+    case FrameKind::Send:
+        if (const auto send = parseSend(body))
+            return handleSend(id, *send);
+        break;
+    case FrameKind::Replay:
+        if (const auto replay = parseDeliver(body)) {
+            if (m_takingOver && !member.replayDone && replay->csn != 0
+                && m_recovered.size() < static_cast<std::size_t>(m_settings.historyCapacity) * 4) {
+                const auto key = std::make_pair(replay->from, replay->csn);
+                auto [at, inserted] = m_recovered.emplace(key, *replay);
+                if (!inserted && at->second.seq == 0)
+                    at->second.seq = replay->seq;
+                if (static_cast<PlayerId>(replay->from) == id)
+                    member.lastCsn = std::max(member.lastCsn, replay->csn);
+            }
+            return;
+        }
+        break;
+    case FrameKind::ReplayEnd:
+        if (parseEmpty(body)) {
+            member.replayDone = true;
+            return maybeFinishTakeover();
+        }
+        break;
+    case FrameKind::Ping:
+        if (parseEmpty(body))
+            return;
+        break;
+    case FrameKind::Bye:
+        return removePlayer(id);
+    default:
+        break;
+    }
+    // Anything else from a member is a protocol violation.
+    removePlayer(id);
+}
+
+void HostCore::onMemberClosed(PlayerId id, PeerLink *link, PeerLink::CloseReason reason)
+{
+    auto it = m_members.find(id);
+    if (it == m_members.end() || it->second.link != link) {
+        link->deleteLater();
+        return;
+    }
+    switch (reason) {
+    case PeerLink::CloseReason::PeerClosed:
+    case PeerLink::CloseReason::Silent:
+        suspend(id);
+        break;
+    default:
+        removePlayer(id);
+        break;
+    }
+}
+
+void HostCore::suspend(PlayerId id)
+{
+    Member &member = m_members[id];
+    if (member.link)
+        dropLink(member.link);
+    member.link = nullptr;
+    if (m_takingOver)
+        return; // the end of the take-over settles who is still here
+    member.grace = std::make_unique<QTimer>();
+    member.grace->setSingleShot(true);
+    connect(member.grace.get(), &QTimer::timeout, this, [this, id] { removePlayer(id); });
+    member.grace->start(m_settings.resumeGrace);
+}
+
+void HostCore::handleSend(PlayerId from, const SendFrame &frame)
+{
+    Member &member = m_members[from];
+    if (frame.csn <= member.lastCsn) {
+        member.link->send(encode(AckFrame{frame.csn, 0}));
+        return;
+    }
+    member.lastCsn = frame.csn;
+    if (m_takingOver) {
+        m_queued.append({from, frame});
+        return;
+    }
+    const std::uint64_t seq = relay(from, static_cast<PlayerId>(frame.to), frame.csn, frame.payload);
+    member.link->send(encode(AckFrame{frame.csn, seq}));
+}
+
+std::uint64_t HostCore::relay(PlayerId from, PlayerId to, std::uint64_t csn, const QByteArray &payload)
+{
+    if (to != kAllPlayers && (to == from || !m_roster.isPresent(to)))
+        return 0;
+    DeliverFrame d{++m_seq, static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(to), csn, payload};
+    const QByteArray encoded = encode(d);
+    m_history.append({d.seq, SequencedEvent::Kind::Message, d.from, d.to, encoded});
+    deliverSequenced(d, encoded, 0);
+    return d.seq;
+}
+
+void HostCore::deliverSequenced(const DeliverFrame &d, const QByteArray &encoded, std::uint64_t localAfter)
+{
+    if (d.to == 0) {
+        for (auto &[id, member] : m_members) {
+            if (member.link && static_cast<std::uint32_t>(id) != d.from)
+                member.link->send(encoded);
+        }
+    } else {
+        auto it = m_members.find(static_cast<PlayerId>(d.to));
+        if (it != m_members.end() && it->second.link)
+            it->second.link->send(encoded);
+    }
+    const auto local = static_cast<std::uint32_t>(m_localId);
+    if (m_localId != 0 && d.seq > localAfter && (d.to == local || (d.to == 0 && d.from != local)))
+        m_sink.deliverLocal(static_cast<PlayerId>(d.from), static_cast<PlayerId>(d.to), d.payload);
+}
+
+void HostCore::announceJoined(const RosterEntry &entry)
+{
+    JoinedFrame joined{++m_seq, entry};
+    const QByteArray encoded = encode(joined);
+    m_history.append({joined.seq, SequencedEvent::Kind::Joined, entry.id, 0, encoded});
+    broadcastFrame(encoded, static_cast<PlayerId>(entry.id));
+    if (m_localId != 0 && static_cast<PlayerId>(entry.id) != m_localId)
+        m_sink.noticeLocal(NOTICE_PLAYER_CREATED, static_cast<PlayerId>(entry.id));
+}
+
+void HostCore::removePlayer(PlayerId id)
+{
+    auto it = m_members.find(id);
+    if (it != m_members.end()) {
+        if (it->second.link)
+            dropLink(it->second.link);
+        m_members.erase(it);
+    }
+    if (m_takingOver)
+        return; // settled, and announced, when the take-over ends
+    if (!m_roster.markGone(id))
+        return;
+    LeftFrame left{++m_seq, static_cast<std::uint32_t>(id)};
+    const QByteArray encoded = encode(left);
+    m_history.append({left.seq, SequencedEvent::Kind::Left, left.id, 0, encoded});
+    broadcastFrame(encoded, id);
+    m_sink.noticeLocal(NOTICE_PLAYER_DESTROYED, id);
+}
+
+void HostCore::broadcastFrame(const QByteArray &frame, PlayerId except)
+{
+    for (auto &[id, member] : m_members) {
+        if (member.link && id != except)
+            member.link->send(frame);
+    }
+}
+
+void HostCore::dropLink(PeerLink *link)
+{
+    link->abort();
+    link->deleteLater();
+}
+
+void HostCore::maybeFinishTakeover()
+{
+    if (!m_takingOver)
+        return;
+    const bool allBack = std::all_of(m_members.cbegin(), m_members.cend(), [](const auto &kv) {
+        return kv.second.link && kv.second.replayDone;
+    });
+    if (allBack)
+        QMetaObject::invokeMethod(this, &HostCore::finishTakeover, Qt::QueuedConnection);
+}
+
+void HostCore::finishTakeover()
+{
+    if (!m_takingOver)
+        return;
+    m_takingOver = false;
+    m_takeoverTimer.stop();
+
+    // Members that did not come back are gone.
+    QList<PlayerId> missing;
+    std::uint64_t floor = m_localResumedFrom;
+    std::uint64_t highest = m_seq;
+    for (const auto &[id, member] : m_members) {
+        if (!member.link) {
+            missing.append(id);
+        } else {
+            floor = std::min(floor, member.resumedFrom);
+            highest = std::max(highest, member.resumedFrom);
+        }
+    }
+    for (const auto &[key, d] : m_recovered)
+        highest = std::max(highest, d.seq);
+    m_history.setFloor(floor);
+
+    // Messages the old host had sequenced go out under their old numbers to
+    // whoever had not had them, in that order; those it never confirmed are
+    // sequenced now, after everything it had.
+    QList<DeliverFrame> confirmed;
+    QList<DeliverFrame> unconfirmed;
+    for (const auto &[key, d] : m_recovered)
+        (d.seq != 0 ? confirmed : unconfirmed).append(d);
+    std::sort(confirmed.begin(), confirmed.end(), [](const auto &a, const auto &b) { return a.seq < b.seq; });
+    for (const auto &d : confirmed) {
+        const QByteArray encoded = encode(d);
+        m_history.append({d.seq, SequencedEvent::Kind::Message, d.from, d.to, encoded});
+        for (auto &[id, member] : m_members) {
+            const auto mid = static_cast<std::uint32_t>(id);
+            if (member.link && d.seq > member.resumedFrom && (d.to == mid || (d.to == 0 && d.from != mid)))
+                member.link->send(encoded);
+        }
+        const auto local = static_cast<std::uint32_t>(m_localId);
+        if (d.seq > m_localResumedFrom && (d.to == local || (d.to == 0 && d.from != local)))
+            m_sink.deliverLocal(static_cast<PlayerId>(d.from), static_cast<PlayerId>(d.to), d.payload);
+    }
+    m_seq = highest;
+    for (const auto &d : unconfirmed) {
+        const auto from = static_cast<PlayerId>(d.from);
+        if (from != m_localId && !m_members.count(from))
+            continue;
+        const std::uint64_t seq = relay(from, static_cast<PlayerId>(d.to), d.csn, d.payload);
+        auto it = m_members.find(from);
+        if (it != m_members.end() && it->second.link)
+            it->second.link->send(encode(AckFrame{d.csn, seq}));
+    }
+    m_recovered.clear();
+
+    for (const auto &entry : std::as_const(m_newDuringTakeover))
+        announceJoined(entry);
+    m_newDuringTakeover.clear();
+    for (PlayerId id : std::as_const(missing))
+        removePlayer(id);
+    if (m_roster.markGone(m_oldHost)) {
+        LeftFrame left{++m_seq, static_cast<std::uint32_t>(m_oldHost)};
+        const QByteArray encoded = encode(left);
+        m_history.append({left.seq, SequencedEvent::Kind::Left, left.id, 0, encoded});
+        broadcastFrame(encoded, m_oldHost);
+        m_sink.noticeLocal(NOTICE_PLAYER_DESTROYED, m_oldHost);
+    }
+    // Anyone the roster still lists but who is neither here nor a member
+    // (left while the take-over ran) goes too.
+    for (const auto &entry : m_roster.presentEntries()) {
+        const auto id = static_cast<PlayerId>(entry.id);
+        if (id != m_localId && !m_members.count(id))
+            removePlayer(id);
+    }
+    m_sink.noticeLocal(NOTICE_HOST_MIGRATED, m_localId);
+
+    const auto queued = std::exchange(m_queued, {});
+    for (const auto &q : queued) {
+        if (q.from == m_localId) {
+            relay(q.from, static_cast<PlayerId>(q.frame.to), q.frame.csn, q.frame.payload);
+            continue;
+        }
+        auto it = m_members.find(q.from);
+        if (it == m_members.end() || !it->second.link)
+            continue;
+        const std::uint64_t seq = relay(q.from, static_cast<PlayerId>(q.frame.to), q.frame.csn, q.frame.payload);
+        it->second.link->send(encode(AckFrame{q.frame.csn, seq}));
+    }
+}
+
+} // namespace vellmar::session

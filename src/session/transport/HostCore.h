@@ -1,0 +1,113 @@
+#pragma once
+
+#include "Frames.h"
+#include "History.h"
+#include "LocalSink.h"
+#include "PeerLink.h"
+#include "Roster.h"
+#include "TransportSettings.h"
+
+#include <QList>
+#include <QObject>
+#include <QTimer>
+
+#include <map>
+#include <memory>
+
+class QTcpServer;
+
+// The host's side of a session: accepts and checks new connections, hands out
+// player ids, puts every message into one sequence and relays it to its
+// addressees with the real sender stamped on. The host's own player is a
+// member too, served through the local sink instead of a socket.
+namespace vellmar::session {
+
+class HostCore : public QObject
+{
+    Q_OBJECT
+public:
+    HostCore(const TransportSettings &settings, const SessionDescription &session, Roster &roster,
+             LocalSink &sink, QObject *parent = nullptr);
+    ~HostCore() override;
+
+    // A new session: listens on the configured port or the next free one.
+    bool listen(QString *error);
+    // A member taking over: keeps the server it listened on as a member and
+    // waits a while for the others to come back before carrying on.
+    void takeOver(QTcpServer *server, const TakeoverState &state);
+
+    std::uint16_t port() const;
+    PlayerId createLocalPlayer(const QString &name);
+    PlayerId localPlayer() const { return m_localId; }
+    // False when the addressee is not (or no longer) in the session.
+    bool sendFromLocal(PlayerId to, const QByteArray &payload);
+    // Tells every member that the host leaves, so they move on at once.
+    void leave();
+    // Drops every connection without a word, as a crash would.
+    void abortAll();
+
+    InfoFrame info() const;
+    bool isTakingOver() const { return m_takingOver; }
+
+private:
+    struct Member
+    {
+        PeerLink *link = nullptr; // null while waiting for a resume
+        std::uint64_t token = 0;
+        std::uint64_t lastCsn = 0;
+        std::uint64_t resumedFrom = 0; // lastSeq it resumed with
+        bool replayDone = true;
+        std::unique_ptr<QTimer> grace;
+    };
+    struct QueuedSend
+    {
+        PlayerId from;
+        SendFrame frame;
+    };
+
+    void acceptConnections();
+    void onHandshake(PeerLink *link, FrameKind kind, QByteArrayView body);
+    void acceptHello(PeerLink *link, const HelloFrame &hello);
+    void acceptResume(PeerLink *link, const ResumeFrame &resume);
+    void reject(PeerLink *link, RejectReason reason, const QString &text);
+    void attach(PlayerId id, PeerLink *link);
+    void onMemberFrame(PlayerId id, FrameKind kind, QByteArrayView body);
+    void onMemberClosed(PlayerId id, PeerLink *link, PeerLink::CloseReason reason);
+    void handleSend(PlayerId from, const SendFrame &frame);
+    std::uint64_t relay(PlayerId from, PlayerId to, std::uint64_t csn, const QByteArray &payload);
+    void deliverSequenced(const DeliverFrame &frame, const QByteArray &encoded, std::uint64_t localAfter);
+    void announceJoined(const RosterEntry &entry);
+    void removePlayer(PlayerId id);
+    void suspend(PlayerId id);
+    void broadcastFrame(const QByteArray &frame, PlayerId except);
+    WelcomeFrame welcomeFor(PlayerId id) const;
+    void finishTakeover();
+    void maybeFinishTakeover();
+    void dropLink(PeerLink *link);
+
+    const TransportSettings &m_settings;
+    SessionDescription m_session;
+    Roster &m_roster;
+    LocalSink &m_sink;
+    QTcpServer *m_server = nullptr;
+    History m_history;
+    std::map<PlayerId, Member> m_members;
+    QList<PeerLink *> m_pending;
+    PlayerId m_localId = 0;
+    std::uint64_t m_localCsn = 0;
+    std::uint64_t m_seq = 0;
+    std::uint32_t m_epoch = 1;
+    std::uint32_t m_highestId = 0;
+
+    // Take-over state: messages recovered from the members' own records,
+    // keyed by (sender, sender's counter) so each is delivered once.
+    bool m_takingOver = false;
+    PlayerId m_oldHost = 0;
+    std::uint64_t m_localResumedFrom = 0;
+    std::map<std::pair<std::uint32_t, std::uint64_t>, DeliverFrame> m_recovered;
+    QList<QueuedSend> m_queued;
+    QList<RosterEntry> m_newDuringTakeover;
+    QTimer m_takeoverTimer;
+};
+
+} // namespace vellmar::session

@@ -1,0 +1,489 @@
+#include "MemberSide.h"
+
+#include "BlockingWait.h"
+
+#include "session/protocol/Messages.h"
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace vellmar::session {
+
+MemberSide::MemberSide(const TransportSettings &settings, Roster &roster, LocalSink &sink, QObject *parent)
+    : QObject(parent), m_settings(settings), m_roster(roster), m_sink(sink)
+{
+    m_attemptTimer.setSingleShot(true);
+    connect(&m_attemptTimer, &QTimer::timeout, this, [this] { attemptFailed(true); });
+    m_retryTimer.setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, &MemberSide::attempt);
+}
+
+MemberSide::~MemberSide() = default;
+
+PeerLink *MemberSide::makeLink(QTcpSocket *socket)
+{
+    auto *link = new PeerLink(socket, m_settings, this);
+    link->setFrameHandler([this](FrameKind kind, QByteArrayView body) { onHostFrame(kind, body); });
+    // Deferred: the link may fail in the middle of a send.
+    link->setCloseHandler([this, link](PeerLink::CloseReason) {
+        QMetaObject::invokeMethod(this, [this, link] {
+            if (m_link != link)
+                return;
+            m_link = nullptr;
+            link->deleteLater();
+            onHostClosed();
+        }, Qt::QueuedConnection);
+    });
+    return link;
+}
+
+bool MemberSide::join(const QString &host, std::uint16_t port, const QString &guidApplication,
+                      const QString &name, QString *error)
+{
+    auto failWith = [&](const QString &text) {
+        if (m_link) {
+            m_link->abort();
+            m_link->deleteLater();
+            m_link = nullptr;
+        }
+        m_state = State::Idle;
+        if (error)
+            *error = text;
+        return false;
+    };
+    m_guid = guidApplication;
+    m_name = name;
+    m_hostAddress = host;
+    m_hostPort = port;
+
+    // Every member listens from the start, so that it can become the host.
+    m_server = new QTcpServer(this);
+    m_server->setListenBacklogSize(256);
+    if (!m_server->listen(m_settings.listenAddress, 0))
+        return failWith(m_server->errorString());
+    connect(m_server, &QTcpServer::newConnection, this, &MemberSide::refuseIncoming);
+
+    auto *socket = new QTcpSocket(this);
+    socket->connectToHost(host, port);
+    waitUntil([socket] { return socket->state() == QAbstractSocket::ConnectedState
+                                || socket->state() == QAbstractSocket::UnconnectedState; },
+              m_settings.connectTimeout);
+    if (socket->state() != QAbstractSocket::ConnectedState) {
+        socket->abort();
+        socket->deleteLater();
+        return failWith(QStringLiteral("Cannot reach the host at %1:%2").arg(host).arg(port));
+    }
+    m_link = makeLink(socket);
+    m_link->startHandshakeDeadline();
+    m_state = State::Joining;
+    m_error.clear();
+    m_link->send(encode(HelloFrame{guidApplication, kProtocolVersion, name, m_server->serverPort()}));
+    waitUntil([this] { return m_state != State::Joining; }, m_settings.handshakeTimeout);
+    if (m_state == State::Joining)
+        return failWith(QStringLiteral("The host did not answer"));
+    if (m_state != State::Joined)
+        return failWith(m_error.isEmpty() ? QStringLiteral("The host closed the connection") : m_error);
+    return true;
+}
+
+bool MemberSide::send(PlayerId to, const QByteArray &payload)
+{
+    if (m_ownId == 0 || m_state == State::Lost || m_state == State::Left
+        || (to != kAllPlayers && (to == m_ownId || !m_roster.isPresent(to))))
+        return false;
+    SendFrame frame{m_nextCsn++, static_cast<std::uint32_t>(to), payload};
+    // Kept until the host confirms it, so a new host can still get it.
+    m_unacked.push_back(frame);
+    if (m_state == State::Joined && m_link)
+        m_link->send(encode(frame));
+    return true;
+}
+
+void MemberSide::leave()
+{
+    m_retryTimer.stop();
+    m_attemptTimer.stop();
+    if (m_attemptSocket) {
+        m_attemptSocket->abort();
+        m_attemptSocket->deleteLater();
+        m_attemptSocket = nullptr;
+    }
+    if (m_link) {
+        if (m_state == State::Joined)
+            m_link->send(encodeEmpty(FrameKind::Bye));
+        m_link->closeGracefully();
+        m_link = nullptr;
+    }
+    m_state = State::Left;
+}
+
+void MemberSide::abortAll()
+{
+    leave(); // state first, so no close handler restarts anything
+    if (m_server)
+        m_server->close();
+}
+
+void MemberSide::interruptLink(std::chrono::milliseconds outage)
+{
+    if (m_state != State::Joined || !m_link)
+        return;
+    m_link->abort();
+    m_link->deleteLater();
+    m_link = nullptr;
+    beginReconnect(outage);
+}
+
+void MemberSide::onHostFrame(FrameKind kind, QByteArrayView body)
+{
+    if (m_state == State::Joining || m_state == State::Reconnecting) {
+        if (kind == FrameKind::Welcome) {
+            const auto welcome = parseWelcome(body);
+            if (welcome && (m_state == State::Joining || static_cast<PlayerId>(welcome->playerId) == m_ownId)) {
+                const bool fresh = m_state == State::Joining;
+                const bool newHost = !fresh && m_target != m_oldHost;
+                applyWelcome(*welcome, fresh);
+                m_state = State::Joined;
+                if (newHost)
+                    sendRecord();
+                if (!fresh)
+                    resendUnacked();
+                return;
+            }
+        } else if (kind == FrameKind::Reject) {
+            const auto reject = parseReject(body);
+            m_error = reject ? reject->text : QStringLiteral("Refused by the host");
+            if (m_state == State::Joining) {
+                m_state = State::Idle;
+                return;
+            }
+            if (reject && (reject->reason == RejectReason::NotHost || reject->reason == RejectReason::Busy)) {
+                // It has not noticed yet that the host is gone; ask again.
+                m_link->abort();
+                m_link->deleteLater();
+                m_link = nullptr;
+                m_retryTimer.start(m_settings.retryDelay);
+                return;
+            }
+            lose();
+            return;
+        } else if (kind == FrameKind::Ping) {
+            return;
+        }
+        // Anything else before the welcome is a broken host.
+        if (m_state == State::Joining) {
+            m_error = QStringLiteral("The host sent something unexpected");
+            m_state = State::Idle;
+        } else {
+            attemptFailed(true);
+        }
+        return;
+    }
+    if (m_state != State::Joined)
+        return;
+    switch (kind) {
+    case FrameKind::Deliver:
+        if (const auto d = parseDeliver(body))
+            return onDeliver(*d);
+        break;
+    case FrameKind::Joined:
+        if (const auto j = parseJoined(body)) {
+            if (takeSeq(j->seq) && static_cast<PlayerId>(j->player.id) != m_ownId
+                && m_roster.add(reachable(j->player)))
+                m_sink.noticeLocal(NOTICE_PLAYER_CREATED, static_cast<PlayerId>(j->player.id));
+            return;
+        }
+        break;
+    case FrameKind::Left:
+        if (const auto l = parseLeft(body)) {
+            if (!takeSeq(l->seq))
+                return;
+            if (static_cast<PlayerId>(l->id) == m_ownId)
+                return lose();
+            if (m_roster.markGone(static_cast<PlayerId>(l->id)))
+                m_sink.noticeLocal(NOTICE_PLAYER_DESTROYED, static_cast<PlayerId>(l->id));
+            return;
+        }
+        break;
+    case FrameKind::Ack:
+        if (const auto a = parseAck(body))
+            return onAck(*a);
+        break;
+    case FrameKind::Ping:
+        if (parseEmpty(body))
+            return;
+        break;
+    case FrameKind::Bye:
+        // The host leaves on purpose: no point trying it again.
+        m_link->abort();
+        m_link->deleteLater();
+        m_link = nullptr;
+        m_state = State::Reconnecting;
+        m_oldHost = m_hostId;
+        m_skipOldHost = true;
+        m_unreachable.clear();
+        m_reconnectClock.start();
+        m_retryTimer.start(0);
+        return;
+    default:
+        break;
+    }
+    // A host that sends garbage is treated like a broken connection.
+    m_link->abort();
+    m_link->deleteLater();
+    m_link = nullptr;
+    beginReconnect(std::chrono::milliseconds(0));
+}
+
+void MemberSide::onHostClosed()
+{
+    switch (m_state) {
+    case State::Joining:
+        m_error = QStringLiteral("The host closed the connection");
+        m_state = State::Idle;
+        break;
+    case State::Joined:
+        beginReconnect(std::chrono::milliseconds(0));
+        break;
+    case State::Reconnecting:
+        attemptFailed(true);
+        break;
+    default:
+        break;
+    }
+}
+
+RosterEntry MemberSide::reachable(RosterEntry entry) const
+{
+    // The host records the addresses it sees; one on the host's own machine
+    // is reachable for us at the host's address.
+    if (static_cast<PlayerId>(entry.id) != m_ownId
+        && (entry.address.isEmpty() || QHostAddress(entry.address).isLoopback()))
+        entry.address = m_hostAddress;
+    return entry;
+}
+
+void MemberSide::applyWelcome(const WelcomeFrame &w, bool fresh)
+{
+    m_link->setEstablished();
+    m_ownId = static_cast<PlayerId>(w.playerId);
+    m_token = w.token;
+    m_epoch = w.epoch;
+    m_hostId = static_cast<PlayerId>(w.hostId);
+    m_sessionName = w.sessionName;
+    m_maxPlayers = static_cast<int>(w.maxPlayers);
+    m_flags = w.flags;
+    if (fresh) {
+        QList<RosterEntry> entries;
+        for (const auto &e : w.roster)
+            entries.append(reachable(e));
+        m_roster.reset(entries);
+        m_lastSeq = w.lastSeq;
+        return;
+    }
+    for (const auto &e : w.roster) {
+        if (static_cast<PlayerId>(e.id) != m_ownId && m_roster.add(reachable(e)))
+            m_sink.noticeLocal(NOTICE_PLAYER_CREATED, static_cast<PlayerId>(e.id));
+    }
+}
+
+bool MemberSide::takeSeq(std::uint64_t seq)
+{
+    if (seq <= m_lastSeq)
+        return false; // seen before: a replay overlapping what arrived
+    m_lastSeq = seq;
+    return true;
+}
+
+void MemberSide::onDeliver(const DeliverFrame &d)
+{
+    if (!takeSeq(d.seq))
+        return;
+    if (d.to == 0 && static_cast<PlayerId>(d.from) == m_ownId)
+        return;
+    m_record.push_back(d);
+    if (m_record.size() > static_cast<std::size_t>(m_settings.historyCapacity))
+        m_record.pop_front();
+    m_sink.deliverLocal(static_cast<PlayerId>(d.from), static_cast<PlayerId>(d.to), d.payload);
+}
+
+void MemberSide::onAck(const AckFrame &ack)
+{
+    while (!m_unacked.empty() && m_unacked.front().csn <= ack.csn) {
+        const SendFrame &sent = m_unacked.front();
+        if (sent.csn == ack.csn && ack.seq != 0) {
+            m_record.push_back(DeliverFrame{ack.seq, static_cast<std::uint32_t>(m_ownId), sent.to, sent.csn,
+                                            sent.payload});
+            if (m_record.size() > static_cast<std::size_t>(m_settings.historyCapacity))
+                m_record.pop_front();
+        }
+        m_unacked.pop_front();
+    }
+}
+
+void MemberSide::beginReconnect(std::chrono::milliseconds delay)
+{
+    m_state = State::Reconnecting;
+    m_oldHost = m_hostId;
+    m_skipOldHost = false;
+    m_unreachable.clear();
+    m_reconnectClock.start();
+    m_retryTimer.start(delay);
+}
+
+void MemberSide::attempt()
+{
+    if (m_state != State::Reconnecting)
+        return;
+    if (m_reconnectClock.elapsed() > m_settings.migrationTimeout.count())
+        return lose();
+    if (!m_skipOldHost && !m_unreachable.contains(m_oldHost)) {
+        m_target = m_oldHost;
+        m_targetAddress = m_hostAddress;
+        m_targetPort = m_hostPort;
+    } else {
+        // Everyone walks the same list in the same join order, so all agree
+        // on the successor without a vote.
+        const RosterEntry *next = nullptr;
+        const auto entries = m_roster.presentEntries();
+        for (const auto &e : entries) {
+            const auto id = static_cast<PlayerId>(e.id);
+            if (id != m_oldHost && !m_unreachable.contains(id)) {
+                next = &e;
+                break;
+            }
+        }
+        if (!next || !(m_flags & kSessionFlagMigrateHost))
+            return lose();
+        if (static_cast<PlayerId>(next->id) == m_ownId) {
+            m_state = State::Promoted;
+            Q_EMIT promoted();
+            return;
+        }
+        m_target = static_cast<PlayerId>(next->id);
+        m_targetAddress = next->address;
+        m_targetPort = next->listenPort;
+    }
+    m_attemptSocket = new QTcpSocket(this);
+    connect(m_attemptSocket, &QTcpSocket::connected, this, &MemberSide::attemptConnected);
+    connect(m_attemptSocket, &QTcpSocket::errorOccurred, this, [this] { attemptFailed(true); });
+    m_attemptTimer.start(m_settings.connectTimeout);
+    m_attemptSocket->connectToHost(m_targetAddress, m_targetPort);
+}
+
+void MemberSide::attemptConnected()
+{
+    m_attemptTimer.stop();
+    QTcpSocket *socket = std::exchange(m_attemptSocket, nullptr);
+    socket->disconnect(this);
+    m_link = makeLink(socket);
+    m_link->startHandshakeDeadline();
+    ResumeFrame resume;
+    resume.guidApplication = m_guid;
+    resume.playerId = static_cast<std::uint32_t>(m_ownId);
+    resume.token = m_token;
+    resume.epoch = m_epoch;
+    resume.lastSeq = m_lastSeq;
+    resume.name = m_name;
+    resume.listenPort = m_server ? m_server->serverPort() : 0;
+    m_link->send(encode(resume));
+}
+
+void MemberSide::attemptFailed(bool markFailed)
+{
+    m_attemptTimer.stop();
+    if (m_attemptSocket) {
+        m_attemptSocket->disconnect(this);
+        m_attemptSocket->abort();
+        m_attemptSocket->deleteLater();
+        m_attemptSocket = nullptr;
+    }
+    if (m_link) {
+        m_link->abort();
+        m_link->deleteLater();
+        m_link = nullptr;
+    }
+    if (m_state != State::Reconnecting)
+        return;
+    if (markFailed)
+        m_unreachable.insert(m_target);
+    m_retryTimer.start(0);
+}
+
+void MemberSide::resendUnacked()
+{
+    for (const auto &frame : m_unacked)
+        m_link->send(encode(frame));
+}
+
+void MemberSide::sendRecord()
+{
+    for (const auto &d : m_record)
+        m_link->send(encode(d, FrameKind::Replay));
+    for (const auto &u : m_unacked)
+        m_link->send(encode(DeliverFrame{0, static_cast<std::uint32_t>(m_ownId), u.to, u.csn, u.payload},
+                            FrameKind::Replay));
+    m_link->send(encodeEmpty(FrameKind::ReplayEnd));
+}
+
+void MemberSide::lose()
+{
+    m_retryTimer.stop();
+    m_attemptTimer.stop();
+    if (m_link) {
+        m_link->abort();
+        m_link->deleteLater();
+        m_link = nullptr;
+    }
+    m_state = State::Lost;
+    // Nobody can be reached any more: everyone else has left, as far as
+    // this participant can tell.
+    for (const auto &e : m_roster.presentEntries()) {
+        const auto id = static_cast<PlayerId>(e.id);
+        if (id != m_ownId && m_roster.markGone(id))
+            m_sink.noticeLocal(NOTICE_PLAYER_DESTROYED, id);
+    }
+    Q_EMIT sessionLost();
+}
+
+void MemberSide::refuseIncoming()
+{
+    while (m_server && m_server->hasPendingConnections()) {
+        auto *link = new PeerLink(m_server->nextPendingConnection(), m_settings, this);
+        link->startHandshakeDeadline();
+        link->setFrameHandler([link](FrameKind, QByteArrayView) {
+            link->send(encode(RejectFrame{RejectReason::NotHost, QStringLiteral("Not the host (yet)")}));
+            link->closeGracefully();
+        });
+        link->setCloseHandler([link](PeerLink::CloseReason) { link->deleteLater(); });
+    }
+}
+
+TakeoverState MemberSide::takeoverState() const
+{
+    TakeoverState s;
+    s.self = m_ownId;
+    s.oldHost = m_oldHost;
+    s.epoch = m_epoch;
+    s.lastSeq = m_lastSeq;
+    s.nextCsn = m_nextCsn;
+    s.token = m_token;
+    s.sessionName = m_sessionName;
+    s.maxPlayers = m_maxPlayers;
+    s.flags = m_flags;
+    for (const auto &d : m_record)
+        s.known.append(d);
+    for (const auto &u : m_unacked)
+        s.known.append(DeliverFrame{0, static_cast<std::uint32_t>(m_ownId), u.to, u.csn, u.payload});
+    return s;
+}
+
+QTcpServer *MemberSide::releaseServer()
+{
+    if (m_server)
+        m_server->disconnect(this);
+    return std::exchange(m_server, nullptr);
+}
+
+} // namespace vellmar::session

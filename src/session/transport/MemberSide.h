@@ -1,0 +1,111 @@
+#pragma once
+
+#include "Frames.h"
+#include "LocalSink.h"
+#include "PeerLink.h"
+#include "Roster.h"
+#include "TransportSettings.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSet>
+#include <QTimer>
+
+#include <deque>
+
+class QTcpServer;
+class QTcpSocket;
+
+// A member's side of a session: its one connection to the host. When that
+// connection breaks it first tries to resume with the same host; when the
+// host is gone it goes, like every other member, to the earliest joiner still
+// listed, and takes the host role itself when that is its own turn.
+namespace vellmar::session {
+
+class MemberSide : public QObject
+{
+    Q_OBJECT
+public:
+    MemberSide(const TransportSettings &settings, Roster &roster, LocalSink &sink, QObject *parent = nullptr);
+    ~MemberSide() override;
+
+    // Blocks until the host answered or the time-outs ran out.
+    bool join(const QString &host, std::uint16_t port, const QString &guidApplication, const QString &name,
+              QString *error);
+    bool send(PlayerId to, const QByteArray &payload);
+    void leave();
+    void abortAll();
+    // Test hook: breaks the connection and stays away for the given time.
+    void interruptLink(std::chrono::milliseconds outage);
+
+    PlayerId ownId() const { return m_ownId; }
+    PlayerId hostId() const { return m_hostId; }
+    bool isJoined() const { return m_state == State::Joined; }
+
+    // For the take-over, after promoted() was emitted.
+    TakeoverState takeoverState() const;
+    QTcpServer *releaseServer();
+
+Q_SIGNALS:
+    void promoted();
+    void sessionLost();
+
+private:
+    enum class State { Idle, Joining, Joined, Reconnecting, Promoted, Lost, Left };
+
+    void onHostFrame(FrameKind kind, QByteArrayView body);
+    void onHostClosed();
+    void applyWelcome(const WelcomeFrame &welcome, bool fresh);
+    void onDeliver(const DeliverFrame &d);
+    bool takeSeq(std::uint64_t seq);
+    void onAck(const AckFrame &ack);
+    RosterEntry reachable(RosterEntry entry) const;
+
+    void beginReconnect(std::chrono::milliseconds delay);
+    void attempt();
+    void attemptConnected();
+    void attemptFailed(bool markFailed);
+    void resendUnacked();
+    void sendRecord();
+    void lose();
+    void refuseIncoming();
+    PeerLink *makeLink(QTcpSocket *socket);
+
+    const TransportSettings &m_settings;
+    Roster &m_roster;
+    LocalSink &m_sink;
+    QTcpServer *m_server = nullptr;
+    PeerLink *m_link = nullptr;
+    State m_state = State::Idle;
+    QString m_error;
+
+    QString m_guid;
+    QString m_name;
+    QString m_sessionName;
+    int m_maxPlayers = 0;
+    std::uint32_t m_flags = 0;
+    PlayerId m_ownId = 0;
+    PlayerId m_hostId = 0;
+    QString m_hostAddress;
+    std::uint16_t m_hostPort = 0;
+    std::uint64_t m_token = 0;
+    std::uint32_t m_epoch = 0;
+    std::uint64_t m_lastSeq = 0;
+    std::uint64_t m_nextCsn = 1;
+    std::deque<SendFrame> m_unacked;
+    std::deque<DeliverFrame> m_record; // recent messages, for a new host
+
+    // Reconnection.
+    PlayerId m_oldHost = 0;
+    PlayerId m_target = 0;
+    QString m_targetAddress;
+    std::uint16_t m_targetPort = 0;
+    bool m_skipOldHost = false;
+    QSet<PlayerId> m_unreachable;
+    QElapsedTimer m_reconnectClock;
+    QTcpSocket *m_attemptSocket = nullptr;
+    QTimer m_attemptTimer;
+    QTimer m_retryTimer;
+};
+
+} // namespace vellmar::session

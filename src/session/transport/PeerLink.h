@@ -1,0 +1,85 @@
+#pragma once
+
+#include "FrameCodec.h"
+#include "TransportSettings.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+class QTcpSocket;
+
+// One framed TCP connection. Everything the socket hands up is checked here
+// before anyone else sees it: framing, the frame cap, the handshake deadline,
+// the input rate and silence. The output side is capped so that a peer that
+// stops reading cannot grow our memory.
+namespace vellmar::session {
+
+class PeerLink : public QObject
+{
+    Q_OBJECT
+public:
+    enum class CloseReason {
+        PeerClosed,       // the other side closed or the connection broke
+        Silent,           // nothing heard for the dead time-out
+        BadFrame,
+        HandshakeTimeout,
+        RateLimited,
+        OutputOverflow,
+        Local,            // we closed it
+    };
+
+    using FrameHandler = std::function<void(FrameKind, QByteArrayView)>;
+    using CloseHandler = std::function<void(CloseReason)>;
+
+    // Takes ownership of a connected socket.
+    PeerLink(QTcpSocket *socket, const TransportSettings &settings, QObject *parent = nullptr);
+    ~PeerLink() override;
+
+    void setFrameHandler(FrameHandler handler) { m_onFrame = std::move(handler); }
+    void setCloseHandler(CloseHandler handler) { m_onClose = std::move(handler); }
+
+    // The first frame must arrive before the deadline, until the owner says
+    // the handshake is done.
+    void startHandshakeDeadline();
+    void setEstablished();
+    void setRateLimited(bool on) { m_rateLimited = on; }
+
+    void send(const QByteArray &frame);
+    // Sends what is queued, then closes and deletes itself; no close handler
+    // call. The owner must forget the link.
+    void closeGracefully();
+    // Drops the connection at once; no close handler call.
+    void abort();
+
+    bool isOpen() const { return !m_closed; }
+    QHostAddress peerAddress() const;
+    qint64 pendingOutput() const;
+
+private:
+    void onReadyRead();
+    void onTick();
+    void fail(CloseReason reason);
+    bool takeToken();
+
+    QTcpSocket *m_socket;
+    const TransportSettings &m_settings;
+    FrameHandler m_onFrame;
+    CloseHandler m_onClose;
+    QByteArray m_in;
+    qsizetype m_inPos = 0;
+    QTimer m_tick;
+    QTimer m_handshake;
+    QElapsedTimer m_lastHeard;
+    QElapsedTimer m_lastSent;
+    QElapsedTimer m_bucketClock;
+    double m_tokens = 0;
+    bool m_rateLimited = false;
+    bool m_closed = false;
+};
+
+} // namespace vellmar::session

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Frames.h"
+#include "TransportTypes.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// The players this participant has heard of, in join order. Players who left
+// stay known by name (messages from them may still be read) but are no longer
+// listed or addressable.
+namespace vellmar::session {
+
+struct PlayerRecord
+{
+    RosterEntry entry;
+    bool present = true;
+};
+
+class Roster
+{
+public:
+    // False when the id is already known (present or gone): a player is
+    // announced once.
+    bool add(const RosterEntry &entry);
+    // True only for the first call per present player: a player leaves once.
+    bool markGone(PlayerId id);
+    void reset(const QList<RosterEntry> &entries);
+
+    bool isPresent(PlayerId id) const;
+    bool isKnown(PlayerId id) const { return find(id) != nullptr; }
+    const RosterEntry *find(PlayerId id) const;
+    std::optional<QString> nameOf(PlayerId id) const;
+    QList<RosterEntry> presentEntries() const;
+    int presentCount() const;
+    std::uint32_t highestId() const;
+
+private:
+    QList<PlayerRecord> m_players;
+};
+
+} // namespace vellmar::session

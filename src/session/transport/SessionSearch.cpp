@@ -1,0 +1,112 @@
+#include "SessionSearch.h"
+
+#include "BlockingWait.h"
+#include "FrameCodec.h"
+#include "Frames.h"
+
+#include <QNetworkDatagram>
+#include <QTcpSocket>
+#include <QUdpSocket>
+
+namespace vellmar::session {
+
+namespace {
+
+SessionDescription describe(const InfoFrame &info, const QString &host)
+{
+    SessionDescription d;
+    d.guidApplication = info.guidApplication;
+    d.sessionName = info.sessionName;
+    d.maxPlayers = static_cast<int>(info.maxPlayers);
+    d.flags = info.flags;
+    d.hostAddress = host;
+    d.hostPort = info.tcpPort;
+    d.currentPlayers = static_cast<int>(info.players);
+    return d;
+}
+
+bool matches(const InfoFrame &info, const QString &guidApplication)
+{
+    return info.version == kProtocolVersion && info.guidApplication == guidApplication;
+}
+
+QString plainAddress(const QHostAddress &address)
+{
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : address.toString();
+}
+
+} // namespace
+
+std::optional<SessionDescription> querySession(const TransportSettings &settings, const QString &host,
+                                               std::uint16_t port, const QString &guidApplication,
+                                               QString *error)
+{
+    QTcpSocket socket;
+    socket.connectToHost(host, port);
+    waitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState
+                           || socket.state() == QAbstractSocket::UnconnectedState; },
+              settings.connectTimeout);
+    if (socket.state() != QAbstractSocket::ConnectedState) {
+        if (error)
+            *error = QStringLiteral("Cannot reach %1:%2").arg(host).arg(port);
+        return std::nullopt;
+    }
+    socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket.write(encode(QueryFrame{guidApplication, kProtocolVersion}));
+
+    QByteArray in;
+    std::optional<SessionDescription> found;
+    bool done = false;
+    QObject::connect(&socket, &QTcpSocket::readyRead, [&] {
+        in.append(socket.readAll());
+        const auto frame = decodeFrame(in, settings.maxFrameBytes);
+        if (frame.status == DecodedFrame::Status::NeedMore)
+            return;
+        done = true;
+        if (frame.status == DecodedFrame::Status::Complete && frame.kind == FrameKind::Info) {
+            if (const auto info = parseInfo(frame.body); info && matches(*info, guidApplication))
+                found = describe(*info, host);
+        }
+    });
+    QObject::connect(&socket, &QTcpSocket::disconnected, [&] { done = true; });
+    waitUntil([&] { return done; }, settings.handshakeTimeout);
+    socket.abort();
+    if (!found && error)
+        *error = QStringLiteral("No session of this program at %1:%2").arg(host).arg(port);
+    return found;
+}
+
+QList<SessionDescription> searchSessions(const TransportSettings &settings, const QString &guidApplication)
+{
+    QList<SessionDescription> found;
+    QUdpSocket socket;
+    if (!socket.bind(QHostAddress(QHostAddress::AnyIPv4), 0))
+        return found;
+    QObject::connect(&socket, &QUdpSocket::readyRead, [&] {
+        while (socket.hasPendingDatagrams()) {
+            const QNetworkDatagram datagram = socket.receiveDatagram(4096);
+            const QByteArray data = datagram.data();
+            const auto frame = decodeFrame(data, settings.maxFrameBytes);
+            if (frame.status != DecodedFrame::Status::Complete || frame.consumed != data.size()
+                || frame.kind != FrameKind::Info)
+                continue;
+            const auto info = parseInfo(frame.body);
+            if (!info || !matches(*info, guidApplication))
+                continue;
+            const SessionDescription d = describe(*info, plainAddress(datagram.senderAddress()));
+            const bool seen = std::any_of(found.cbegin(), found.cend(), [&](const SessionDescription &s) {
+                return s.hostAddress == d.hostAddress && s.hostPort == d.hostPort;
+            });
+            if (!seen)
+                found.append(d);
+        }
+    });
+    socket.writeDatagram(encode(QueryFrame{guidApplication, kProtocolVersion}), settings.broadcastAddress,
+                         settings.discoveryPort);
+    waitUntil([] { return false; }, settings.searchTime);
+    return found;
+}
+
+} // namespace vellmar::session

@@ -1,0 +1,264 @@
+#include "TcpSessionTransport.h"
+
+#include "DiscoveryResponder.h"
+#include "HostCore.h"
+#include "MemberSide.h"
+#include "SessionAddress.h"
+#include "SessionSearch.h"
+
+#include "core/Questions.h"
+#include "session/protocol/Messages.h"
+
+#include <QTcpServer>
+
+namespace vellmar::session {
+
+const QString TcpSessionTransport::kConnectionAddress = QStringLiteral("vellmar-tcp");
+
+TcpSessionTransport::TcpSessionTransport(core::Questions *questions, TransportSettings settings, QObject *parent)
+    : SessionTransport(parent), m_questions(questions), m_settings(std::move(settings))
+{
+}
+
+TcpSessionTransport::~TcpSessionTransport()
+{
+    // Leave while the roster and inbox the cores point at still exist.
+    if (m_host)
+        m_host->leave();
+    if (m_member)
+        m_member->leave();
+    delete m_host;
+    delete m_member;
+    delete m_discovery;
+}
+
+bool TcpSessionTransport::fail(const QString &error)
+{
+    m_error = error;
+    return false;
+}
+
+QList<ConnectionEntry> TcpSessionTransport::GetDPEnumConnections() const
+{
+    return {ConnectionEntry{QStringLiteral("TCP/IP connection for Vellmar sessions"), kConnectionAddress}};
+}
+
+bool TcpSessionTransport::InitializeConnection(const QString &address)
+{
+    if (address != kConnectionAddress)
+        return fail(QStringLiteral("Unknown connection \"%1\"").arg(address));
+    m_initialized = true;
+    return true;
+}
+
+QList<SessionDescription> TcpSessionTransport::GetDPEnumSessions(const SessionDescription &desc)
+{
+    if (!m_initialized) {
+        fail(QStringLiteral("No connection initialized"));
+        return {};
+    }
+    QString answer;
+    if (m_questions) {
+        const auto typed = m_questions->askText(
+            QStringLiteral("Join Session"),
+            QStringLiteral("Host address (name or IP, optionally :port); leave blank to search this network:"),
+            QString());
+        if (!typed) {
+            fail(QStringLiteral("Session search cancelled"));
+            return {};
+        }
+        answer = typed->trimmed();
+    }
+    if (answer.isEmpty()) {
+        const auto found = searchSessions(m_settings, desc.guidApplication);
+        if (found.isEmpty())
+            fail(QStringLiteral("No session answered on this network"));
+        return found;
+    }
+    const auto address = parseSessionAddress(answer, m_settings.tcpPort);
+    if (!address) {
+        fail(QStringLiteral("\"%1\" is not a host address").arg(answer));
+        return {};
+    }
+    QString error;
+    if (auto session = querySession(m_settings, address->host, address->port, desc.guidApplication, &error))
+        return {*session};
+    fail(error);
+    return {};
+}
+
+bool TcpSessionTransport::Open(const SessionDescription &desc, OpenMode mode)
+{
+    if (!m_initialized)
+        return fail(QStringLiteral("No connection initialized"));
+    if (m_open)
+        return fail(QStringLiteral("A session is already open"));
+    m_session = desc;
+    m_mode = mode;
+    if (mode == OpenMode::Join) {
+        if (desc.hostAddress.isEmpty() || desc.hostPort == 0)
+            return fail(QStringLiteral("The session has no host address; search for it first"));
+        m_open = true;
+        return true;
+    }
+    if (desc.guidApplication.isEmpty() || desc.maxPlayers <= 0)
+        return fail(QStringLiteral("The session description is incomplete"));
+    m_host = new HostCore(m_settings, desc, m_roster, *this, this);
+    QString error;
+    if (!m_host->listen(&error)) {
+        delete std::exchange(m_host, nullptr);
+        return fail(QStringLiteral("Cannot listen for players: %1").arg(error));
+    }
+    m_session.hostPort = m_host->port();
+    m_discovery = new DiscoveryResponder(m_settings, [this] { return m_host ? m_host->info() : InfoFrame{}; }, this);
+    m_discovery->start();
+    m_open = true;
+    return true;
+}
+
+std::int32_t TcpSessionTransport::CreateEvent()
+{
+    if (m_eventId == 0)
+        m_eventId = 1;
+    if (!m_inbox.empty())
+        scheduleEvent();
+    return m_eventId;
+}
+
+std::optional<PlayerId> TcpSessionTransport::CreatePlayer(const QString &name)
+{
+    if (!m_open) {
+        fail(QStringLiteral("No session is open"));
+        return std::nullopt;
+    }
+    if (m_ownId != 0 || name.isEmpty()) {
+        fail(QStringLiteral("A player needs a name, and one transport serves one player"));
+        return std::nullopt;
+    }
+    if (m_host) {
+        m_ownId = m_host->createLocalPlayer(name);
+        return m_ownId;
+    }
+    m_member = new MemberSide(m_settings, m_roster, *this, this);
+    connect(m_member, &MemberSide::promoted, this, &TcpSessionTransport::becomeHost);
+    QString error;
+    if (!m_member->join(m_session.hostAddress, m_session.hostPort, m_session.guidApplication, name, &error)) {
+        delete std::exchange(m_member, nullptr);
+        fail(error);
+        return std::nullopt;
+    }
+    m_ownId = m_member->ownId();
+    return m_ownId;
+}
+
+void TcpSessionTransport::becomeHost()
+{
+    const TakeoverState state = m_member->takeoverState();
+    QTcpServer *server = m_member->releaseServer();
+    m_session.sessionName = state.sessionName;
+    m_session.maxPlayers = state.maxPlayers;
+    m_session.flags = state.flags;
+    m_host = new HostCore(m_settings, m_session, m_roster, *this, this);
+    m_host->takeOver(server, state);
+    m_member->deleteLater();
+    m_member = nullptr;
+    m_discovery = new DiscoveryResponder(m_settings, [this] { return m_host ? m_host->info() : InfoFrame{}; }, this);
+    m_discovery->start();
+}
+
+bool TcpSessionTransport::SendEx(PlayerId from, PlayerId to, int flags, const MessageBuffer &message)
+{
+    Q_UNUSED(flags); // every send is guaranteed
+    if (m_ownId == 0 || from != m_ownId)
+        return fail(QStringLiteral("Sender %1 is not this participant").arg(from));
+    const bool sent = m_host ? m_host->sendFromLocal(to, message.bytes())
+                             : (m_member && m_member->send(to, message.bytes()));
+    return sent ? true : fail(QStringLiteral("Player %1 is not in the session").arg(to));
+}
+
+int TcpSessionTransport::GetMessageCount(PlayerId ownId) const
+{
+    Q_UNUSED(ownId);
+    return static_cast<int>(m_inbox.size());
+}
+
+std::optional<ReceivedMessage> TcpSessionTransport::Receive()
+{
+    if (m_inbox.empty())
+        return std::nullopt;
+    ReceivedMessage message = std::move(m_inbox.front());
+    m_inbox.pop_front();
+    return message;
+}
+
+std::optional<QString> TcpSessionTransport::GetPlayerFriendlyName(PlayerId id) const
+{
+    return m_roster.nameOf(id);
+}
+
+QList<PlayerEntry> TcpSessionTransport::GetDPEnumPlayers(const QString &, int) const
+{
+    QList<PlayerEntry> players;
+    for (const auto &e : m_roster.presentEntries())
+        players.append({static_cast<PlayerId>(e.id), e.name});
+    return players;
+}
+
+QString TcpSessionTransport::GetGuidApplication() const
+{
+    return m_session.guidApplication;
+}
+
+std::uint16_t TcpSessionTransport::hostPort() const
+{
+    return m_host ? m_host->port() : 0;
+}
+
+void TcpSessionTransport::simulateCrash()
+{
+    if (m_host)
+        m_host->abortAll();
+    if (m_member)
+        m_member->abortAll();
+    delete std::exchange(m_discovery, nullptr);
+}
+
+void TcpSessionTransport::interruptLink(std::chrono::milliseconds outage)
+{
+    if (m_member)
+        m_member->interruptLink(outage);
+}
+
+void TcpSessionTransport::deliverLocal(PlayerId from, PlayerId to, const QByteArray &payload)
+{
+    push({from, to, MessageBuffer(payload)});
+}
+
+void TcpSessionTransport::noticeLocal(std::int32_t type, PlayerId about)
+{
+    MessageBuffer notice;
+    notice.WriteLong(type);
+    notice.WriteLong(about);
+    push({kSystemSender, m_ownId, notice});
+}
+
+void TcpSessionTransport::push(ReceivedMessage message)
+{
+    m_inbox.push_back(std::move(message));
+    scheduleEvent();
+}
+
+// One queued event per burst: the handler drains everything that waits.
+void TcpSessionTransport::scheduleEvent()
+{
+    if (m_eventId == 0 || m_eventPending)
+        return;
+    m_eventPending = true;
+    QMetaObject::invokeMethod(this, [this] {
+        m_eventPending = false;
+        if (!m_inbox.empty())
+            Q_EMIT receiveEvent(m_eventId);
+    }, Qt::QueuedConnection);
+}
+
+} // namespace vellmar::session

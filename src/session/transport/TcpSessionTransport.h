@@ -1,0 +1,80 @@
+#pragma once
+
+#include "LocalSink.h"
+#include "Roster.h"
+#include "SessionTransport.h"
+#include "TransportSettings.h"
+
+#include <deque>
+
+namespace vellmar::core {
+class Questions;
+}
+
+// The session transport over TCP/IP: a star through the host, which orders
+// and relays every message. See docs/protocol.md for the wire format.
+namespace vellmar::session {
+
+class DiscoveryResponder;
+class HostCore;
+class MemberSide;
+
+class TcpSessionTransport final : public SessionTransport, private LocalSink
+{
+    Q_OBJECT
+public:
+    static const QString kConnectionAddress;
+
+    // questions: asked for the host's address during the session search; may
+    // be null, which means a network search without asking.
+    explicit TcpSessionTransport(core::Questions *questions, TransportSettings settings = {},
+                                 QObject *parent = nullptr);
+    ~TcpSessionTransport() override;
+
+    QList<ConnectionEntry> GetDPEnumConnections() const override;
+    bool InitializeConnection(const QString &address) override;
+    QList<SessionDescription> GetDPEnumSessions(const SessionDescription &desc) override;
+    bool Open(const SessionDescription &desc, OpenMode mode) override;
+    std::int32_t CreateEvent() override;
+    std::optional<PlayerId> CreatePlayer(const QString &name) override;
+    bool SendEx(PlayerId from, PlayerId to, int flags, const MessageBuffer &message) override;
+    int GetMessageCount(PlayerId ownId) const override;
+    std::optional<ReceivedMessage> Receive() override;
+    std::optional<QString> GetPlayerFriendlyName(PlayerId id) const override;
+    QList<PlayerEntry> GetDPEnumPlayers(const QString &guidApplication = {}, int flags = 0) const override;
+    QString GetGuidApplication() const override;
+    QString lastError() const override { return m_error; }
+
+    bool isHost() const { return m_host != nullptr; }
+    std::uint16_t hostPort() const;
+    // Test hooks: a crash (every connection dropped without a word), and a
+    // network blip of the given length on a member's link to its host.
+    void simulateCrash();
+    void interruptLink(std::chrono::milliseconds outage);
+
+private:
+    void deliverLocal(PlayerId from, PlayerId to, const QByteArray &payload) override;
+    void noticeLocal(std::int32_t type, PlayerId about) override;
+    void push(ReceivedMessage message);
+    void scheduleEvent();
+    void becomeHost();
+    bool fail(const QString &error);
+
+    core::Questions *m_questions;
+    TransportSettings m_settings;
+    bool m_initialized = false;
+    SessionDescription m_session;
+    OpenMode m_mode = OpenMode::Join;
+    bool m_open = false;
+    Roster m_roster;
+    HostCore *m_host = nullptr;
+    MemberSide *m_member = nullptr;
+    DiscoveryResponder *m_discovery = nullptr;
+    PlayerId m_ownId = 0;
+    std::int32_t m_eventId = 0;
+    bool m_eventPending = false;
+    std::deque<ReceivedMessage> m_inbox;
+    QString m_error;
+};
+
+} // namespace vellmar::session
