@@ -171,6 +171,7 @@ void HostCore::acceptConnections()
         }
         auto *link = new PeerLink(socket, m_settings, this);
         link->setRateLimited(true);
+        link->setOutputCapped(true);
         link->startHandshakeDeadline();
         m_pending.append(link);
         link->setFrameHandler([this, link](FrameKind kind, QByteArrayView body) { onHandshake(link, kind, body); });

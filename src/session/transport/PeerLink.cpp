@@ -62,7 +62,7 @@ void PeerLink::send(const QByteArray &frame)
 {
     if (m_closed)
         return;
-    if (m_socket->bytesToWrite() + frame.size() > m_settings.outputCapBytes) {
+    if (m_outputCapped && m_socket->bytesToWrite() + frame.size() > m_settings.outputCapBytes) {
         fail(CloseReason::OutputOverflow);
         return;
     }

@@ -48,6 +48,9 @@ public:
     void startHandshakeDeadline();
     void setEstablished();
     void setRateLimited(bool on) { m_rateLimited = on; }
+    // Only the host caps what it queues for others; a member's own backlog
+    // is its own application's sending and waits for the host.
+    void setOutputCapped(bool on) { m_outputCapped = on; }
 
     void send(const QByteArray &frame);
     // Sends what is queued, then closes and deletes itself; no close handler
@@ -79,6 +82,7 @@ private:
     QElapsedTimer m_bucketClock;
     double m_tokens = 0;
     bool m_rateLimited = false;
+    bool m_outputCapped = false;
     bool m_closed = false;
 };
 

@@ -1,0 +1,214 @@
+// Participants that vanish: killed processes, a crashed or departed host,
+// and a member whose link drops for a moment.
+#include "TransportHarness.h"
+
+#include "session/protocol/Messages.h"
+
+#include <QProcess>
+#include <QtTest/QtTest>
+
+#include <csignal>
+
+using namespace vellmar::session;
+using namespace vellmar::session::testing;
+
+namespace {
+
+// A participant in a child process; its fields come from its READY line.
+struct Child
+{
+    QProcess process;
+    QStringList ready;
+
+    bool start(const QStringList &args)
+    {
+        process.start(QStringLiteral(TRANSPORT_PEER), args);
+        if (!process.waitForStarted(5000))
+            return false;
+        // The child's host may live in this process: keep the loop turning.
+        const bool ok = QTest::qWaitFor([&] { return process.canReadLine() || process.state() == QProcess::NotRunning; },
+                                        10000);
+        if (!ok || !process.canReadLine())
+            return false;
+        ready = QString::fromLatin1(process.readLine()).trimmed().split(u' ');
+        return ready.value(0) == u"READY";
+    }
+    void kill()
+    {
+        ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
+        process.waitForFinished(5000);
+    }
+    ~Child()
+    {
+        if (process.state() != QProcess::NotRunning)
+            kill();
+    }
+};
+
+} // namespace
+
+class TransportRecoveryTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void killedMemberIsAnnouncedOnce()
+    {
+        const auto s = fastSettings();
+        Peer host(s), a(s);
+        QVERIFY(host.host(QStringLiteral("GM(DM)")));
+        QVERIFY(a.join(QStringLiteral("A"), host.transport().hostPort()));
+        Child child;
+        QVERIFY(child.start({QStringLiteral("join"), QString::number(host.transport().hostPort()), QStringLiteral("Doomed")}));
+        const PlayerId doomed = child.ready.value(1).toInt();
+        QTRY_COMPARE_WITH_TIMEOUT(host.noticeCount(NOTICE_PLAYER_CREATED, doomed), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(a.noticeCount(NOTICE_PLAYER_CREATED, doomed), 1, 5000);
+
+        child.kill();
+        QTRY_COMPARE_WITH_TIMEOUT(host.noticeCount(NOTICE_PLAYER_DESTROYED, doomed), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(a.noticeCount(NOTICE_PLAYER_DESTROYED, doomed), 1, 5000);
+        QTest::qWait(s.resumeGrace.count());
+        QCOMPARE(host.noticeCount(NOTICE_PLAYER_DESTROYED, doomed), 1);
+        QCOMPARE(a.noticeCount(NOTICE_PLAYER_DESTROYED, doomed), 1);
+        QCOMPARE(a.transport().GetDPEnumPlayers().size(), 2);
+        QVERIFY(!a.say(QStringLiteral("hello?"), doomed));
+    }
+
+    void killedHostIsReplacedByTheEarliestJoiner()
+    {
+        const auto s = fastSettings();
+        Child host;
+        QVERIFY(host.start({QStringLiteral("host"), QStringLiteral("GM(DM)")}));
+        const auto port = static_cast<std::uint16_t>(host.ready.value(1).toUInt());
+        const PlayerId hostId = host.ready.value(2).toInt();
+        Peer a(s), b(s), c(s);
+        QVERIFY(a.join(QStringLiteral("A"), port));
+        QVERIFY(b.join(QStringLiteral("B"), port));
+        QVERIFY(c.join(QStringLiteral("C"), port));
+        QTRY_COMPARE_WITH_TIMEOUT(a.notices(NOTICE_PLAYER_CREATED).size(), 2, 5000);
+        QVERIFY(b.say(QStringLiteral("before")));
+        QTRY_COMPARE_WITH_TIMEOUT(c.texts().count(QStringLiteral("before")), 1, 5000);
+
+        host.kill();
+        QTRY_COMPARE_WITH_TIMEOUT(a.notices(NOTICE_HOST_MIGRATED).size(), 1, 10000);
+        QVERIFY(a.transport().isHost());
+        for (Peer *p : {&a, &b, &c})
+            QTRY_COMPARE_WITH_TIMEOUT(p->noticeCount(NOTICE_PLAYER_DESTROYED, hostId), 1, 10000);
+
+        // The chat goes on, in one order, through the new host.
+        QVERIFY(b.say(QStringLiteral("after")));
+        QVERIFY(c.say(QStringLiteral("to b"), b.id()));
+        QVERIFY(a.say(QStringLiteral("new host speaking")));
+        QTRY_COMPARE_WITH_TIMEOUT(a.texts().count(QStringLiteral("after")), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(c.texts().count(QStringLiteral("after")), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(b.texts().count(QStringLiteral("to b")), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(b.texts().count(QStringLiteral("new host speaking")), 1, 5000);
+        QTest::qWait(200);
+        for (Peer *p : {&b, &c}) {
+            QCOMPARE(p->notices(NOTICE_HOST_MIGRATED).size(), 0);
+            QCOMPARE(p->notices(NOTICE_PLAYER_CREATED).size(), p == &b ? 1 : 0);
+            QCOMPARE(p->noticeCount(NOTICE_PLAYER_DESTROYED, hostId), 1);
+            QCOMPARE(p->texts().count(QStringLiteral("before")), p == &b ? 0 : 1);
+        }
+        const QList<PlayerId> order{a.id(), b.id(), c.id()};
+        for (Peer *p : {&a, &b, &c}) {
+            QList<PlayerId> listed;
+            for (const auto &e : p->transport().GetDPEnumPlayers())
+                listed.append(e.id);
+            QCOMPARE(listed, order);
+        }
+        // The host's name still resolves for the lines it left behind.
+        QCOMPARE(c.transport().GetPlayerFriendlyName(hostId), QStringLiteral("GM(DM)"));
+    }
+
+    void messagesInFlightAtAHostCrashArriveExactlyOnce()
+    {
+        const auto s = fastSettings();
+        auto host = std::make_unique<Peer>(s);
+        QVERIFY(host->host(QStringLiteral("GM(DM)")));
+        const PlayerId hostId = host->id();
+        Peer a(s), b(s), c(s);
+        QVERIFY(a.join(QStringLiteral("A"), host->transport().hostPort()));
+        QVERIFY(b.join(QStringLiteral("B"), host->transport().hostPort()));
+        QVERIFY(c.join(QStringLiteral("C"), host->transport().hostPort()));
+        QTRY_COMPARE_WITH_TIMEOUT(c.notices(NOTICE_PLAYER_CREATED).size(), 0, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(a.notices(NOTICE_PLAYER_CREATED).size(), 2, 5000);
+
+        // A burst, with the host dying part-way through relaying it: some of
+        // it was confirmed, some was delivered to a few, some never left.
+        const int total = 300;
+        for (int i = 0; i < total; ++i) {
+            QVERIFY(b.say(QStringLiteral("b%1").arg(i)));
+            if (i == 150)
+                QTest::qWait(5);
+            if (i == 200)
+                host->transport().simulateCrash();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(a.notices(NOTICE_HOST_MIGRATED).size(), 1, 10000);
+        for (Peer *p : {&a, &c}) {
+            QTRY_COMPARE_WITH_TIMEOUT(p->messages().size(), total, 10000);
+            QStringList expected;
+            for (int i = 0; i < total; ++i)
+                expected << QStringLiteral("b%1").arg(i);
+            QCOMPARE(p->texts(), expected);
+        }
+        QVERIFY(b.messages().isEmpty());
+        for (Peer *p : {&a, &b, &c})
+            QTRY_COMPARE_WITH_TIMEOUT(p->noticeCount(NOTICE_PLAYER_DESTROYED, hostId), 1, 5000);
+    }
+
+    void departingHostHandsOverAtOnce()
+    {
+        const auto s = fastSettings();
+        auto host = std::make_unique<Peer>(s);
+        QVERIFY(host->host(QStringLiteral("GM(DM)")));
+        const PlayerId hostId = host->id();
+        Peer a(s), b(s);
+        QVERIFY(a.join(QStringLiteral("A"), host->transport().hostPort()));
+        QVERIFY(b.join(QStringLiteral("B"), host->transport().hostPort()));
+        QTRY_COMPARE_WITH_TIMEOUT(a.notices(NOTICE_PLAYER_CREATED).size(), 1, 5000);
+        host->leave();
+        QTRY_COMPARE_WITH_TIMEOUT(a.notices(NOTICE_HOST_MIGRATED).size(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(b.noticeCount(NOTICE_PLAYER_DESTROYED, hostId), 1, 5000);
+        QVERIFY(b.say(QStringLiteral("still on")));
+        QTRY_COMPARE_WITH_TIMEOUT(a.texts().count(QStringLiteral("still on")), 1, 5000);
+    }
+
+    void briefLinkLossResumesUnnoticed()
+    {
+        const auto s = fastSettings();
+        Peer host(s), a(s), b(s);
+        QVERIFY(host.host(QStringLiteral("GM(DM)")));
+        QVERIFY(a.join(QStringLiteral("A"), host.transport().hostPort()));
+        QVERIFY(b.join(QStringLiteral("B"), host.transport().hostPort()));
+        QTRY_COMPARE_WITH_TIMEOUT(a.notices(NOTICE_PLAYER_CREATED).size(), 1, 5000);
+        const PlayerId aId = a.id();
+
+        a.transport().interruptLink(std::chrono::milliseconds(400));
+        // What happens while it is away reaches it afterwards, in order.
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(b.say(QStringLiteral("b%1").arg(i)));
+        QVERIFY(host.say(QStringLiteral("for a"), aId));
+        QVERIFY(a.say(QStringLiteral("from a while away")));
+        QTRY_COMPARE_WITH_TIMEOUT(a.messages().size(), 6, 5000);
+        QStringList fromB;
+        for (const auto &m : a.messages())
+            if (m.from == b.id())
+                fromB << m.text;
+        QCOMPARE(fromB, (QStringList{QStringLiteral("b0"), QStringLiteral("b1"), QStringLiteral("b2"),
+                                     QStringLiteral("b3"), QStringLiteral("b4")}));
+        QCOMPARE(a.texts().count(QStringLiteral("for a")), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(b.texts().count(QStringLiteral("from a while away")), 1, 5000);
+        QCOMPARE(a.id(), aId);
+        QTest::qWait(s.resumeGrace.count() + 200);
+        for (Peer *p : {&host, &b}) {
+            QCOMPARE(p->noticeCount(NOTICE_PLAYER_DESTROYED, aId), 0);
+            QCOMPARE(p->noticeCount(NOTICE_PLAYER_CREATED, aId), p == &host ? 1 : 0);
+            QCOMPARE(p->texts().count(QStringLiteral("from a while away")), 1);
+        }
+        QCOMPARE(a.notices(NOTICE_HOST_MIGRATED).size(), 0);
+        QVERIFY(!a.transport().isHost());
+    }
+};
+
+QTEST_GUILESS_MAIN(TransportRecoveryTest)
+#include "tst_transport_recovery.moc"
