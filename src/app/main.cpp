@@ -1,5 +1,6 @@
 #include "app/forms/QtQuestions.h"
 #include "app/forms/frmMain.h"
+#include "session/transport/TcpSessionTransport.h"
 
 #include <QApplication>
 #include <QImageReader>
@@ -12,7 +13,9 @@ int main(int argc, char *argv[])
     QImageReader::setAllocationLimit(1024);
 
     vellmar::app::QtQuestions questions;
-    vellmar::app::frmMain mainWindow(questions);
+    vellmar::app::frmMain mainWindow(questions, [](vellmar::core::Questions &asker) {
+        return std::make_unique<vellmar::session::TcpSessionTransport>(&asker);
+    });
     questions.setParent(&mainWindow);
     mainWindow.show();
     return app.exec();

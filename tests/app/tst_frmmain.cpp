@@ -2,6 +2,7 @@
 #include "ScriptedQuestions.h"
 #include "app/forms/frmMain.h"
 #include "app/widgets/UpDownControl.h"
+#include "session/transport/SessionTransport.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -26,6 +27,11 @@ const QString exitQuestion =
 // The log as the user would copy it: lines separated by CR LF.
 QString logText(const QPlainTextEdit *edit) { return edit->toPlainText().replace(u'\n', QStringLiteral("\r\n")); }
 
+// These tests never start a session.
+const frmMain::TransportFactory noSession = [](core::Questions &) {
+    return std::unique_ptr<session::SessionTransport>();
+};
+
 QRect pixels(int l, int t, int w, int h) { return vellmar::app::toPixels({l, t, w, h}); }
 
 } // namespace
@@ -37,7 +43,7 @@ private Q_SLOTS:
     void startsOfflineAsMasterWithEveryControl()
     {
         ScriptedQuestions questions;
-        frmMain window(questions);
+        frmMain window(questions, noSession);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -115,7 +121,7 @@ private Q_SLOTS:
     {
         ScriptedQuestions questions;
         questions.yesNoAnswers = {false};
-        frmMain window(questions);
+        frmMain window(questions, noSession);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.Display(QStringLiteral("before"));
@@ -132,7 +138,7 @@ private Q_SLOTS:
     {
         ScriptedQuestions questions;
         questions.yesNoAnswers = {true};
-        frmMain window(questions);
+        frmMain window(questions, noSession);
         QWidget hiddenTool;
         hiddenTool.show();
         hiddenTool.hide();
@@ -152,7 +158,7 @@ private Q_SLOTS:
     void displayPrecedesEachLineWithCrLf()
     {
         ScriptedQuestions questions;
-        frmMain window(questions);
+        frmMain window(questions, noSession);
         window.Display(QStringLiteral("a"));
         window.Display(QStringLiteral("b"));
         QCOMPARE(logText(window.txtChat), QStringLiteral("\r\na\r\nb"));
@@ -162,7 +168,7 @@ private Q_SLOTS:
     void enterSendsTrimmedLineOnce()
     {
         ScriptedQuestions questions;
-        frmMain window(questions);
+        frmMain window(questions, noSession);
         RecordingSender sender;
         window.state().sender = &sender;
         window.state().inSession = true;
@@ -197,7 +203,7 @@ private Q_SLOTS:
     void windowLayoutFollowsResizeAndSplitter()
     {
         ScriptedQuestions questions;
-        frmMain window(questions);
+        frmMain window(questions, noSession);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QRect mapBefore = window.Picture1->geometry();

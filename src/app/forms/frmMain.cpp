@@ -1,13 +1,20 @@
 #include "frmMain.h"
 
+#include "app/platform/SoundPlayer.h"
+#include "app/toolbar/frmToolbar.h"
 #include "app/widgets/Place.h"
 #include "app/widgets/UpDownControl.h"
 #include "chat/LogLine.h"
 #include "chat/forms/PrivateChats.h"
 #include "chat/forms/frmPartyChat.h"
+#include "combat/forms/frmCombat.h"
 #include "core/Questions.h"
 #include "core/Text.h"
+#include "dice/forms/frmDiceRoll.h"
+#include "session/binding/TransportSender.h"
+#include "session/binding/UserNamePrompt.h"
 #include "session/protocol/Messages.h"
+#include "session/transport/TcpSessionTransport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,10 +26,12 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QNetworkInterface>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSessionManager>
+#include <QStatusBar>
 
 namespace vellmar::app {
 
@@ -53,9 +62,11 @@ QAction *addNamedAction(QMenu *menu, const char *name, const QString &caption)
 
 } // namespace
 
-frmMain::frmMain(core::Questions &questions, QWidget *parent)
+frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, QWidget *parent)
     : QMainWindow(parent)
     , m_questions(questions)
+    , m_transportFactory(std::move(transportFactory))
+    , m_sounds(std::make_unique<SoundPlayer>())
     , m_client(new QWidget(this))
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -65,11 +76,17 @@ frmMain::frmMain(core::Questions &questions, QWidget *parent)
     setCentralWidget(m_client);
     createMenus();
     createControls();
+    statusBar()->showMessage(QStringLiteral("Not in a session"));
     Form_Load();
 
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
+    connect(mnuHostSession, &QAction::triggered, this, &frmMain::mnuHostSession_Click);
+    connect(mnuJoinSession, &QAction::triggered, this, &frmMain::mnuJoinSession_Click);
     connect(btnEnter, &QPushButton::clicked, this, &frmMain::btnEnter_Click);
     connect(btnPartyChat, &QPushButton::clicked, this, &frmMain::btnPartyChat_Click);
+    connect(btnDiceRolls, &QPushButton::clicked, this, &frmMain::btnDiceRolls_Click);
+    connect(btnCombat, &QPushButton::clicked, this, &frmMain::btnCombat_Click);
+    connect(btnToolbar, &QPushButton::clicked, this, &frmMain::btnToolbar_Click);
     connect(mnuPrivateChat1, &QAction::triggered, this, &frmMain::mnuPrivateChat1_Click);
     connect(mnuPrivateChat2, &QAction::triggered, this, &frmMain::mnuPrivateChat2_Click);
     // A main window has no dialog-style default button: Enter in the input box
@@ -178,7 +195,7 @@ void frmMain::Form_Load()
     place(btnEnter, {-1000, 960, 135, 255});
 
     resize(twipsToPixels(MainLayout::clientWidth),
-           twipsToPixels(MainLayout::clientHeight) + menuBar()->sizeHint().height());
+           twipsToPixels(MainLayout::clientHeight) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
     m_layout.start(pixelsToTwips(width()), pixelsToTwips(height()));
 
     HmapScroll->setRange(0, 10);
@@ -205,10 +222,7 @@ void frmMain::Form_Load()
     btnPartyChat->setEnabled(false);
 }
 
-void frmMain::Display(const QString &p_Text)
-{
-    chat::appendLogLine(*txtChat, p_Text);
-}
+void frmMain::Display(const QString &p_Text) { chat::appendLogLine(*txtChat, p_Text); }
 
 void frmMain::RestoreWindow(QWidget &window)
 {
@@ -240,6 +254,27 @@ void frmMain::btnEnter_Click()
 
 void frmMain::btnPartyChat_Click() { RestoreWindow(*m_partyChat); }
 
+void frmMain::btnDiceRolls_Click()
+{
+    if (!m_diceRoll)
+        m_diceRoll = new dice::frmDiceRoll(m_state, *this, m_questions, this);
+    RestoreWindow(*m_diceRoll);
+}
+
+void frmMain::btnCombat_Click()
+{
+    if (!m_combat)
+        m_combat = new combat::frmCombat(m_questions, this);
+    RestoreWindow(*m_combat);
+}
+
+void frmMain::btnToolbar_Click()
+{
+    if (!m_toolbar)
+        m_toolbar = new frmToolbar(m_questions, this);
+    RestoreWindow(*m_toolbar);
+}
+
 void frmMain::mnuPrivateChat1_Click()
 {
     const QListWidgetItem *entry = lstPlayer->currentItem();
@@ -265,6 +300,109 @@ void frmMain::lstPlayer_MouseDown(Qt::MouseButtons buttons, QPoint position)
         return;
     QMenu *menu = m_state.isMaster ? mnuPlayerMaster : mnuPlayerPlayer;
     menu->popup(lstPlayer->viewport()->mapToGlobal(position));
+}
+
+void frmMain::mnuHostSession_Click() { beginSession(true); }
+
+void frmMain::mnuJoinSession_Click() { beginSession(false); }
+
+bool frmMain::beginSession(bool hosting)
+{
+    // One attempt per run, whatever happens below.
+    mnuHostSession->setEnabled(false);
+    mnuJoinSession->setEnabled(false);
+
+    m_state.userName = session::askUserName(m_questions);
+    if (hosting)
+        m_state.userName += u"(DM)";
+
+    m_directPlay = m_transportFactory(m_questions);
+    connect(m_directPlay.get(), &session::SessionTransport::receiveEvent, this, &frmMain::DirectXEvent_DXCallback);
+    session::SessionStarter starter(*m_directPlay, m_questions, *this);
+    const auto outcome = hosting ? starter.host(m_state.userName) : starter.join(m_state.userName);
+    if (outcome.result != session::SessionStarter::Result::Success)
+        return false;
+
+    m_eventHandle = outcome.eventHandle;
+    m_state.ownPlayerID = outcome.ownPlayerID;
+    m_sender = std::make_unique<session::TransportSender>(*m_directPlay, m_state.ownPlayerID);
+    m_state.sender = m_sender.get();
+
+    setWindowTitle(m_state.userName + (hosting ? u" (Master)" : u" (Player)"));
+    RefreshPlayerList();
+    txtInput->setEnabled(true);
+    btnPartyChat->setEnabled(true);
+    m_state.inSession = true;
+    m_state.isMaster = hosting;
+    if (hosting) {
+        lblRollVal->show();
+        txtRollVal->show();
+        showWhereToJoin();
+    } else {
+        statusBar()->showMessage(QStringLiteral("Joined as a player"));
+    }
+    return true;
+}
+
+void frmMain::showWhereToJoin()
+{
+    // Players who cannot find the session by searching type this address.
+    const auto *tcp = qobject_cast<session::TcpSessionTransport *>(m_directPlay.get());
+    if (!tcp)
+        return;
+    QStringList addresses;
+    for (const QHostAddress &address : QNetworkInterface::allAddresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
+            addresses << address.toString() + u':' + QString::number(tcp->hostPort());
+    }
+    if (addresses.isEmpty())
+        addresses << u"127.0.0.1:" + QString::number(tcp->hostPort());
+    statusBar()->showMessage(u"Hosting - players can join at " + addresses.join(QStringLiteral(", ")));
+}
+
+void frmMain::DirectXEvent_DXCallback(std::int32_t)
+{
+    if (m_directPlay)
+        session::Dispatcher::drain(*m_directPlay, m_state.ownPlayerID, *this);
+}
+
+void frmMain::RefreshPlayerList()
+{
+    if (!m_directPlay)
+        return;
+    const auto players = m_directPlay->GetDPEnumPlayers(m_directPlay->GetGuidApplication(), 0);
+    lstPlayer->clear();
+    for (const auto &player : players) {
+        auto *entry = new QListWidgetItem(player.shortName, lstPlayer);
+        entry->setData(Qt::UserRole, player.id);
+    }
+}
+
+QString frmMain::rollTag() const { return txtRollVal->text(); }
+
+void frmMain::playSound(const QString &relativePath) { m_sounds->play(relativePath); }
+
+void frmMain::receivePartyLine(const QString &line) { m_partyChat->Display(line); }
+
+void frmMain::receivePrivateLine(std::int32_t from, const QString &senderName, const QString &text)
+{
+    m_privateChats->receive(from, senderName, text);
+}
+
+void frmMain::receiveMarkerMessage(std::int32_t, std::int32_t, const QString &, const QString &)
+{
+    // Markers are not shared between copies yet.
+}
+
+void frmMain::setBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 void frmMain::mnuExit_Click() { close(); }
@@ -299,6 +437,8 @@ void frmMain::Form_Unload()
     // Releasing the session ends this copy's membership; the others are told
     // by the transport that a player left.
     m_state.sender = nullptr;
+    m_sender.reset();
+    m_directPlay.reset();
 
     // With appClosing set, chat windows close instead of hiding.
     const auto windows = QApplication::topLevelWidgets();

@@ -3,9 +3,13 @@
 #include "app/MainWindowApi.h"
 #include "app/layout/MainLayout.h"
 #include "app/state/SharedState.h"
+#include "session/binding/Dispatcher.h"
+#include "session/binding/SessionStarter.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -23,6 +27,16 @@ class QSessionManager;
 namespace vellmar::core {
 class Questions;
 }
+namespace vellmar::session {
+class SessionTransport;
+class TransportSender;
+} // namespace vellmar::session
+namespace vellmar::dice {
+class frmDiceRoll;
+}
+namespace vellmar::combat {
+class frmCombat;
+}
 namespace vellmar::chat {
 class frmPartyChat;
 class PrivateChats;
@@ -30,21 +44,33 @@ class PrivateChats;
 
 namespace vellmar::app {
 
+class SoundPlayer;
+class frmToolbar;
 class UpDownControl;
 
 // The window that opens at start and lives until the program ends. It owns
 // the shared state and hands it to the other windows by reference; what the
 // controls do lives in the subsystems, the handlers here only route.
-class frmMain final : public QMainWindow, public MainWindowApi
+class frmMain final : public QMainWindow,
+                      public MainWindowApi,
+                      private session::DispatchTarget,
+                      private session::SessionStarter::Ui
 {
     Q_OBJECT
 public:
-    explicit frmMain(core::Questions &questions, QWidget *parent = nullptr);
+    // Makes the session object when the user hosts or joins; tests pass one
+    // that keeps every socket on loopback.
+    using TransportFactory = std::function<std::unique_ptr<session::SessionTransport>(core::Questions &)>;
+
+    frmMain(core::Questions &questions, TransportFactory transportFactory, QWidget *parent = nullptr);
     ~frmMain() override;
 
     SharedState &state() { return m_state; }
     chat::frmPartyChat &partyChat() { return *m_partyChat; }
     chat::PrivateChats &privateChats() { return *m_privateChats; }
+    session::SessionTransport *directPlay() const { return m_directPlay.get(); }
+    const SoundPlayer &sounds() const { return *m_sounds; }
+    std::int32_t eventHandle() const { return m_eventHandle; }
     const MainLayout &layoutState() const { return m_layout; }
 
     // Operations the other windows call.
@@ -129,7 +155,14 @@ private:
     void Form_Resize();
     void mnuExit_Click();
     void btnEnter_Click();
+    void mnuHostSession_Click();
+    void mnuJoinSession_Click();
+    void DirectXEvent_DXCallback(std::int32_t eventid);
+    void RefreshPlayerList() override;
     void btnPartyChat_Click();
+    void btnDiceRolls_Click();
+    void btnCombat_Click();
+    void btnToolbar_Click();
     void mnuPrivateChat1_Click();
     void mnuPrivateChat2_Click() { mnuPrivateChat1_Click(); }
     void lstPlayer_MouseMove(QPoint position);
@@ -139,14 +172,37 @@ private:
     void btnResize_MouseUp();
     void onCommitDataRequest(QSessionManager &manager);
 
+    bool beginSession(bool hosting);
+    void showWhereToJoin();
+
+    // Receiving side of the session.
+    bool isMaster() const override { return m_state.isMaster; }
+    QString rollTag() const override;
+    void playSound(const QString &relativePath) override;
+    void receivePartyLine(const QString &line) override;
+    void receivePrivateLine(std::int32_t from, const QString &senderName, const QString &text) override;
+    void receiveMarkerMessage(std::int32_t type, std::int32_t from, const QString &senderName,
+                              const QString &payload) override;
+    void setBusy(bool busy) override;
+
     void applyLayout();
     void clearMapView();
 
     core::Questions &m_questions;
+    TransportFactory m_transportFactory;
     SharedState m_state;
+    std::unique_ptr<session::SessionTransport> m_directPlay;
+    std::unique_ptr<session::TransportSender> m_sender;
+    std::unique_ptr<SoundPlayer> m_sounds;
+    std::int32_t m_eventHandle = 0;
+    bool m_busy = false;
     MainLayout m_layout;
     QWidget *m_client;
     chat::frmPartyChat *m_partyChat = nullptr;
+    // Tool windows exist at most once; closing one discards it.
+    QPointer<dice::frmDiceRoll> m_diceRoll;
+    QPointer<combat::frmCombat> m_combat;
+    QPointer<frmToolbar> m_toolbar;
     std::unique_ptr<chat::PrivateChats> m_privateChats;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/protocol/MessageSender.h"
+#include "tokens/Collections.h"
 
 #include <QString>
 
@@ -24,6 +25,10 @@ public:
 
     // Null while no session exists; set once hosting or joining succeeded.
     session::MessageSender *sender = nullptr;
+
+    // The records on this copy's map, in the order they were added.
+    tokens::IconCollection icons;
+    tokens::MarkerCollection markers;
 
     // Hands out 1, 2, 3, ... ; the master's counter is the only source of
     // marker ids in a session.

@@ -30,8 +30,8 @@ public:
         app::TwipRect button;
         const char *buttonName;
         QString buttonCaption;
-        int inputTopFromBottom;  // input top = outer height - this
-        int chatHeightLessThan;  // chat height = outer height - this
+        int inputTopFromBottom; // input top = outer height - this
+        int chatHeightLessThan; // chat height = outer height - this
         int buttonHiddenLeft;
     };
 

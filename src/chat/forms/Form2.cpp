@@ -12,19 +12,24 @@ namespace {
 ChatWindow::Design privateDesign()
 {
     return {
-        5685, 2985,
+        5685,
+        2985,
         {0, 0, 5655, 2535},
         {0, 2640, 5655, 315},
         {240, 240, 75, 255},
-        "Command1", QStringLiteral("Command1"),
-        855, 960, -100,
+        "Command1",
+        QStringLiteral("Command1"),
+        855,
+        960,
+        -100,
     };
 }
 
 } // namespace
 
 Form2::Form2(app::SharedState &state, std::int32_t toId, const QString &partnerName, QWidget *parent)
-    : ChatWindow(state, privateDesign(), parent), ToID(toId)
+    : ChatWindow(state, privateDesign(), parent)
+    , ToID(toId)
 {
     setObjectName(QStringLiteral("Form2"));
     setProperty("Tag", Tag());

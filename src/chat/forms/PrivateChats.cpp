@@ -7,9 +7,10 @@
 namespace vellmar::chat {
 
 PrivateChats::PrivateChats(app::SharedState &state, app::MainWindowApi &mainWindow, QWidget *owner)
-    : m_state(state), m_mainWindow(mainWindow), m_owner(owner)
-{
-}
+    : m_state(state)
+    , m_mainWindow(mainWindow)
+    , m_owner(owner)
+{}
 
 Form2 *PrivateChats::find(std::int32_t playerId) const { return m_windows.value(playerId); }
 
