@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+
+class QPainter;
+
+namespace vellmar::map {
+
+class ViewGeometry;
+
+// The square grid: black one-pixel lines every map10Size / 2 picture pixels,
+// starting at picture point (-offsetX, -offsetY) and running right and down to
+// the view's edges, over the picture and beyond it. A spacing that is not
+// positive draws nothing.
+void paintGrid(QPainter &painter, const ViewGeometry &geometry, double map10Size, std::int32_t offsetX,
+               std::int32_t offsetY);
+
+} // namespace vellmar::map

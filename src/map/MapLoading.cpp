@@ -1,0 +1,35 @@
+#include "MapLoading.h"
+
+#include "map/MapState.h"
+
+namespace vellmar::map {
+
+QStringList applyMapEntry(MapState &state, const MapEntry &entry, const PictureReader &readPicture)
+{
+    QStringList problems = entry.problems;
+    for (const MapSetting &setting : entry.settings) {
+        switch (setting.kind) {
+        case MapSetting::Kind::PictureFile: {
+            PictureLoad load = readPicture(setting.pictureFile);
+            if (load.picture.isNull())
+                problems << load.problem;
+            else
+                state.picture = std::move(load.picture);
+            break;
+        }
+        case MapSetting::Kind::GridSize:
+            state.map10Size = setting.gridSize;
+            break;
+        case MapSetting::Kind::GridOffsetX:
+            state.map10OffsetX = setting.offset;
+            break;
+        case MapSetting::Kind::GridOffsetY:
+            state.map10OffsetY = setting.offset;
+            break;
+        }
+    }
+    state.mapLoaded = true;
+    return problems;
+}
+
+} // namespace vellmar::map

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "map/LabelCache.h"
+#include "map/MapScene.h"
+#include "map/ViewGeometry.h"
+
+class QImage;
+class QPainter;
+
+namespace vellmar::map {
+
+class MapState;
+
+// Paints the map view in layers: the picture, scaled and shifted; the grid;
+// the icons as discs in their health colour; every marker as a dot with a
+// two-line label; the ring around the selected marker. It paints over what
+// the target already shows and clears nothing, so earlier drawing outside the
+// picture stays until the caller clears.
+class MapRenderer
+{
+public:
+    MapRenderer();
+
+    // Draws nothing before a map has been loaded. The target's size must be
+    // the view's size in the geometry.
+    void paint(QImage &target, const MapState &state, const ViewGeometry &geometry, const MapScene &scene);
+
+    // What clearing leaves: white.
+    static QColor background();
+
+private:
+    void paintPicture(QPainter &painter, const QImage &picture, const ViewGeometry &geometry) const;
+    void paintIcons(QPainter &painter, const tokens::IconCollection &icons, const ViewGeometry &geometry) const;
+    void paintMarkers(QPainter &painter, const tokens::MarkerCollection &markers, const ViewGeometry &geometry);
+    void paintSelection(QPainter &painter, const tokens::CMarker &marker, std::int32_t ownPlayerID,
+                        const ViewGeometry &geometry) const;
+
+    LabelCache m_labels;
+};
+
+} // namespace vellmar::map

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "tokens/Collections.h"
+
+#include <cstdint>
+
+namespace vellmar::map {
+
+// What the view shows besides the map itself, read afresh for every drawing.
+struct MapScene
+{
+    const tokens::MarkerCollection *markers = nullptr;
+    const tokens::IconCollection *icons = nullptr;
+    const tokens::CMarker *selectedMarker = nullptr; // ringed; null when nothing is selected
+    std::int32_t ownPlayerID = 0;                    // a selected marker of this id gets the yellow ring
+    bool showGrid = true;
+};
+
+} // namespace vellmar::map
