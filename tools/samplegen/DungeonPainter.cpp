@@ -46,7 +46,7 @@ double wallDistance(const DungeonPlan &plan, int c, int r, double u, double v, d
     return d;
 }
 
-void paintGround(QImage &img, const GridSpec &grid, const DungeonPlan &plan,
+void paintGround(QImage &img, const MapGrid &grid, const DungeonPlan &plan,
                  const std::vector<Theme> &themes, const Materials &mat, std::uint32_t seed)
 {
     const double cell = grid.cell();
@@ -75,7 +75,7 @@ void paintGround(QImage &img, const GridSpec &grid, const DungeonPlan &plan,
     });
 }
 
-void scatterCracksAndStains(QPainter &p, const GridSpec &grid, const DungeonPlan &plan, Rng &rng)
+void scatterCracksAndStains(QPainter &p, const MapGrid &grid, const DungeonPlan &plan, Rng &rng)
 {
     const double cell = grid.cell();
     for (int r = 0; r < plan.rows(); ++r) {
@@ -106,7 +106,7 @@ bool nearDoor(const DungeonPlan &plan, int c, int r)
     return plan.doorWest(c, r) || plan.doorWest(c + 1, r) || plan.doorNorth(c, r) || plan.doorNorth(c, r + 1);
 }
 
-void furnish(QPainter &p, const GridSpec &grid, const DungeonPlan &plan, const QRect &room, Theme theme, Rng &rng)
+void furnish(QPainter &p, const MapGrid &grid, const DungeonPlan &plan, const QRect &room, Theme theme, Rng &rng)
 {
     const double s = grid.cell();
     auto free = [&](int c, int r) { return room.contains(c, r) && !nearDoor(plan, c, r); };
@@ -176,7 +176,7 @@ void furnish(QPainter &p, const GridSpec &grid, const DungeonPlan &plan, const Q
     }
 }
 
-std::vector<QLineF> wallSegments(const GridSpec &grid, const DungeonPlan &plan)
+std::vector<QLineF> wallSegments(const MapGrid &grid, const DungeonPlan &plan)
 {
     std::vector<QLineF> walls;
     for (int r = -1; r <= plan.rows(); ++r) {
@@ -190,7 +190,7 @@ std::vector<QLineF> wallSegments(const GridSpec &grid, const DungeonPlan &plan)
     return walls;
 }
 
-void drawDoors(QPainter &p, const GridSpec &grid, const DungeonPlan &plan, const WallStyle &wall, Rng &rng)
+void drawDoors(QPainter &p, const MapGrid &grid, const DungeonPlan &plan, const WallStyle &wall, Rng &rng)
 {
     auto kind = [&] {
         const double roll = rng.uniform();
@@ -210,7 +210,7 @@ void drawDoors(QPainter &p, const GridSpec &grid, const DungeonPlan &plan, const
 
 } // namespace
 
-QImage paintDungeon(QSize size, const GridSpec &grid, std::uint64_t seed)
+QImage paintDungeon(QSize size, const MapGrid &grid, std::uint64_t seed)
 {
     Rng rng(seed);
     const DungeonPlan plan(grid.columnsFor(size) - 1, grid.rowsFor(size) - 1, rng);

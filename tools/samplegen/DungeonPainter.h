@@ -11,6 +11,6 @@ namespace vellmar::samplegen {
 
 // A dungeon level: rooms and corridors on flagstone or plank floors, cut into
 // dark rock, with walls and doors on the grid lines and furnished rooms.
-QImage paintDungeon(QSize size, const GridSpec &grid, std::uint64_t seed);
+QImage paintDungeon(QSize size, const MapGrid &grid, std::uint64_t seed);
 
 } // namespace vellmar::samplegen

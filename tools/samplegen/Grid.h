@@ -14,7 +14,7 @@ namespace vellmar::samplegen {
 // a cell is map10Size / 2 picture pixels wide and high, and cell column 0
 // starts at picture x = -offsetX (row 0 at y = -offsetY). Painters place every
 // wall on these lines so that the program's grid and the picture agree.
-struct GridSpec {
+struct MapGrid {
     double map10Size = 50.0;
     int offsetX = 0;
     int offsetY = 0;

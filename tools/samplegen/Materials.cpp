@@ -115,10 +115,11 @@ Rgb Materials::dirt(double x, double y) const
 Rgb Materials::bedrock(double x, double y) const
 {
     const double n = m_broad.fbm(x / 50.0, y / 50.0, 5);
-    Rgb c = mix(Rgb{34, 32, 30}, Rgb{70, 64, 58}, n);
-    const CellularSample crack = cellular(x / 28.0, y / 28.0, m_seed + 77u);
-    if (crack.f2 - crack.f1 < 0.05)
-        c = c * 0.55;
+    Rgb c = mix(Rgb{30, 28, 27}, Rgb{74, 68, 62}, smoothstep(0.25, 0.75, n));
+    // Faint fissures, broken up so that they do not read as paving.
+    const CellularSample crack = cellular(x / 45.0, y / 45.0, m_seed + 77u);
+    if (crack.f2 - crack.f1 < 0.04 && m_detail.at(x / 17.0, y / 17.0) > 0.45)
+        c = c * 0.7;
     // Hatching, as on hand-drawn maps: diagonal strokes broken by noise.
     const double stroke = std::fmod(x + y + 10000.0, 6.0);
     if (stroke < 1.0 && m_detail.at(x / 11.0, y / 11.0) > 0.55)

@@ -22,7 +22,7 @@ namespace {
 struct SampleMap {
     MapEntry entry;
     QSize size;
-    std::function<QImage(QSize, const GridSpec &)> paint;
+    std::function<QImage(QSize, const MapGrid &)> paint;
 };
 
 // Grid values are deliberately uneven (fractional cells, negative and
@@ -32,13 +32,13 @@ std::vector<SampleMap> catalogue()
     return {
         {{QStringLiteral("Sunken Keep - Dungeon"), QStringLiteral("sunken_keep.jpg"), 50.0, -6, -19},
          QSize(1210, 910),
-         [](QSize s, const GridSpec &g) { return paintDungeon(s, g, 0x5EEDu); }},
+         [](QSize s, const MapGrid &g) { return paintDungeon(s, g, 0x5EEDu); }},
         {{QStringLiteral("Millbrook Crossing - Outdoors"), QStringLiteral("millbrook_crossing.bmp"), 70.4, -9, -26},
          QSize(1400, 1050),
-         [](QSize s, const GridSpec &g) { return paintTerrain(s, g, 0xB00Cu); }},
+         [](QSize s, const MapGrid &g) { return paintTerrain(s, g, 0xB00Cu); }},
         {{QStringLiteral("Harrowgate - Walled Town"), QStringLiteral("harrowgate_town.jpg"), 96.0, 35, -37},
          QSize(4000, 3000),
-         [](QSize s, const GridSpec &g) { return paintTown(s, g, 0x70A1u); }},
+         [](QSize s, const MapGrid &g) { return paintTown(s, g, 0x70A1u); }},
     };
 }
 
@@ -69,7 +69,7 @@ QString writeSampleContent(const QString &folder)
 
     std::vector<MapEntry> entries;
     for (const SampleMap &m : catalogue()) {
-        const GridSpec grid{m.entry.map10Size, m.entry.offsetX, m.entry.offsetY};
+        const MapGrid grid{m.entry.map10Size, m.entry.offsetX, m.entry.offsetY};
         const QString error = saveImage(m.paint(m.size, grid), root.filePath(u"map/" + m.entry.file));
         if (!error.isEmpty())
             return error;
@@ -77,11 +77,12 @@ QString writeSampleContent(const QString &folder)
     }
 
     const QStringList remarks{
-        QStringLiteral("; Maps offered by the Map list dialog."),
-        QStringLiteral("; To add a map, put its picture (JPEG or BMP) into this folder and append a block of five"),
-        QStringLiteral("; lines: its name, its file, the grid scale (a grid cell is half of it, in picture pixels)"),
-        QStringLiteral("; and the offsets (the first grid line lies at minus the offset, in picture pixels)."),
-        QStringLiteral("; Every player needs the same index and pictures for positions to agree."),
+        QStringLiteral("; Maps offered by the Map list dialog. Lines that start with none of the keys are ignored."),
+        QStringLiteral("; To add a map, put its picture (JPEG or BMP) into this folder and append five lines:"),
+        QStringLiteral(";   mapname=<name shown in the list>    mapfile=<picture file in this folder>"),
+        QStringLiteral(";   map10size=<twice the grid cell size in picture pixels, may have decimals>"),
+        QStringLiteral(";   map10offsetX=<minus the x of the first vertical grid line>  map10offsetY=<likewise for y>"),
+        QStringLiteral("; Every player needs the same index and pictures for map positions to agree."),
         QString(),
     };
     if (const QString error = save(mapIndexText(remarks, entries), root.filePath(QStringLiteral("map/mapindex.txt")));

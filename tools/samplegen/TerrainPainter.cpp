@@ -17,7 +17,7 @@ namespace {
 
 // Where the features lie, in grid cells and in picture pixels.
 struct Layout {
-    GridSpec grid;
+    MapGrid grid;
     QSize size;
     int roadRow;        // the road crosses the river on rows roadRow and roadRow + 1
     QRect ruin;         // cells
@@ -51,7 +51,7 @@ struct Layout {
     }
 };
 
-Layout makeLayout(QSize size, const GridSpec &grid)
+Layout makeLayout(QSize size, const MapGrid &grid)
 {
     Layout l{grid, size, 0, {}, {}, {}, {}};
     const int rows = grid.rowsFor(size);
@@ -72,7 +72,7 @@ Layout makeLayout(QSize size, const GridSpec &grid)
 void paintGround(QImage &img, const Layout &l, const Materials &mat)
 {
     const ValueNoise &n = mat.noise();
-    const GridSpec &g = l.grid;
+    const MapGrid &g = l.grid;
     const QRectF ruinArea = g.cellRect(l.ruin.x(), l.ruin.y(), l.ruin.width(), l.ruin.height());
     const QRectF paddockArea = g.cellRect(l.paddock.x(), l.paddock.y(), l.paddock.width(), l.paddock.height());
     forEachRow(img, [&](int y, QRgb *line) {
@@ -123,7 +123,7 @@ void paintGround(QImage &img, const Layout &l, const Materials &mat)
 // Broken stone walls on the ruin's outline and one inner wall.
 void drawRuin(QPainter &p, const Layout &l, Rng &rng)
 {
-    const GridSpec &g = l.grid;
+    const MapGrid &g = l.grid;
     const QRect r = l.ruin;
     std::vector<QLineF> walls;
     std::vector<QPointF> gaps;
@@ -178,7 +178,7 @@ void drawFence(QPainter &p, const std::vector<QLineF> &runs)
 
 void drawPaddock(QPainter &p, const Layout &l, Rng &rng)
 {
-    const GridSpec &g = l.grid;
+    const MapGrid &g = l.grid;
     const QRect r = l.paddock;
     std::vector<QLineF> runs;
     for (int c = r.left(); c <= r.right(); ++c) {
@@ -211,7 +211,7 @@ void drawPaddock(QPainter &p, const Layout &l, Rng &rng)
 
 void drawBridge(QPainter &p, const Layout &l)
 {
-    const GridSpec &g = l.grid;
+    const MapGrid &g = l.grid;
     const QRectF deck = g.cellRect(l.bridge.x(), l.bridge.y(), l.bridge.width(), l.bridge.height());
     p.save();
     p.setPen(Qt::NoPen);
@@ -240,7 +240,7 @@ void drawBridge(QPainter &p, const Layout &l)
 
 void drawCamp(QPainter &p, const Layout &l, Rng &rng)
 {
-    const GridSpec &g = l.grid;
+    const MapGrid &g = l.grid;
     const QRect r = l.camp;
     props::tent(p, g.cellRect(r.left() + 1, r.top(), 2, 3).adjusted(3, 3, -3, -3), QColor(196, 182, 140));
     props::tent(p, g.cellRect(r.left() + 5, r.top() + 1, 3, 2).adjusted(3, 3, -3, -3), QColor(150, 60, 50));
@@ -253,7 +253,7 @@ void drawCamp(QPainter &p, const Layout &l, Rng &rng)
 // Trees, bushes and rocks where nothing else stands.
 void scatterNature(QPainter &p, const Layout &l, Rng &rng)
 {
-    const GridSpec &g = l.grid;
+    const MapGrid &g = l.grid;
     auto cells = [&](QRect r) {
         return g.cellRect(r.x(), r.y(), r.width(), r.height()).adjusted(-20, -20, 20, 20);
     };
@@ -324,7 +324,7 @@ void drawReeds(QPainter &p, const Layout &l, Rng &rng)
 }
 
 // A faint grid like printed battle maps have; the program draws its own on top.
-void drawFaintGrid(QPainter &p, const GridSpec &g, QSize size)
+void drawFaintGrid(QPainter &p, const MapGrid &g, QSize size)
 {
     p.setPen(QPen(QColor(0, 0, 0, 48), 1.0));
     for (int c = 0; g.lineX(c) < size.width(); ++c)
@@ -335,7 +335,7 @@ void drawFaintGrid(QPainter &p, const GridSpec &g, QSize size)
 
 } // namespace
 
-QImage paintTerrain(QSize size, const GridSpec &grid, std::uint64_t seed)
+QImage paintTerrain(QSize size, const MapGrid &grid, std::uint64_t seed)
 {
     Rng rng(seed);
     const Layout layout = makeLayout(size, grid);

@@ -12,6 +12,6 @@ namespace vellmar::samplegen {
 // Open country: meadow, a river with a plank bridge carrying a dirt road, a
 // ruined chapel and a paddock whose walls and fences run on grid lines,
 // trees, rocks and a camp.
-QImage paintTerrain(QSize size, const GridSpec &grid, std::uint64_t seed);
+QImage paintTerrain(QSize size, const MapGrid &grid, std::uint64_t seed);
 
 } // namespace vellmar::samplegen

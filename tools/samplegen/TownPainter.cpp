@@ -100,7 +100,7 @@ Rgb towerRoof(double x, double y, const QRectF &r, const Materials &mat)
     return Rgb{78, 84, 98} * (shade * (course < 1.2 ? 0.75 : 1.0) * (0.9 + 0.2 * mat.noise().at(x / 6.0, y / 6.0)));
 }
 
-void paintGround(QImage &img, const GridSpec &g, const TownPlan &plan, const Materials &mat, std::uint32_t seed)
+void paintGround(QImage &img, const MapGrid &g, const TownPlan &plan, const Materials &mat, std::uint32_t seed)
 {
     const double cell = g.cell();
     std::vector<QRectF> buildingRects;
@@ -182,7 +182,7 @@ void paintGround(QImage &img, const GridSpec &g, const TownPlan &plan, const Mat
     });
 }
 
-void drawTownWall(QPainter &p, const GridSpec &g, const TownPlan &plan)
+void drawTownWall(QPainter &p, const MapGrid &g, const TownPlan &plan)
 {
     std::vector<QLineF> edges;
     // Outline every edge between wall or tower and anything lower.
@@ -227,7 +227,7 @@ void drawTownWall(QPainter &p, const GridSpec &g, const TownPlan &plan)
     p.restore();
 }
 
-void furnish(QPainter &p, const GridSpec &g, const Building &b, Rng &rng)
+void furnish(QPainter &p, const MapGrid &g, const Building &b, Rng &rng)
 {
     const double s = g.cell();
     const QRect c = b.cells;
@@ -306,7 +306,7 @@ void furnish(QPainter &p, const GridSpec &g, const Building &b, Rng &rng)
     }
 }
 
-void drawInterior(QPainter &p, const GridSpec &g, const Building &b, Rng &rng)
+void drawInterior(QPainter &p, const MapGrid &g, const Building &b, Rng &rng)
 {
     const QRect c = b.cells;
     const bool stone = b.use == TownPlan::Use::Smithy || b.use == TownPlan::Use::Store;
@@ -354,7 +354,7 @@ void drawInterior(QPainter &p, const GridSpec &g, const Building &b, Rng &rng)
         drawDoor(p, innerDoor, style, rng.chance(0.5) ? DoorKind::Open : DoorKind::Arch, 1, rng);
 }
 
-void drawChimneys(QPainter &p, const GridSpec &g, const Building &b, Rng &rng)
+void drawChimneys(QPainter &p, const MapGrid &g, const Building &b, Rng &rng)
 {
     if (b.roofStyle == 2 || !rng.chance(0.6))
         return;
@@ -370,7 +370,7 @@ void drawChimneys(QPainter &p, const GridSpec &g, const Building &b, Rng &rng)
     p.drawRect(QRectF(at + QPointF(3.5, 3.5), QSizeF(7, 7)));
 }
 
-void drawPlaza(QPainter &p, const GridSpec &g, const TownPlan &plan, Rng &rng)
+void drawPlaza(QPainter &p, const MapGrid &g, const TownPlan &plan, Rng &rng)
 {
     const QRect pl = plan.plaza();
     const double s = g.cell();
@@ -406,7 +406,7 @@ void drawPlaza(QPainter &p, const GridSpec &g, const TownPlan &plan, Rng &rng)
     }
 }
 
-void drawGreenery(QPainter &p, const GridSpec &g, const TownPlan &plan, QSize size, Rng &rng)
+void drawGreenery(QPainter &p, const MapGrid &g, const TownPlan &plan, QSize size, Rng &rng)
 {
     const double s = g.cell();
     // Only where the ground is open: yards inside, fields outside.
@@ -450,7 +450,7 @@ void drawGreenery(QPainter &p, const GridSpec &g, const TownPlan &plan, QSize si
 
 } // namespace
 
-QImage paintTown(QSize size, const GridSpec &grid, std::uint64_t seed)
+QImage paintTown(QSize size, const MapGrid &grid, std::uint64_t seed)
 {
     Rng rng(seed);
     const TownPlan plan(grid.columnsFor(size), grid.rowsFor(size), rng);

@@ -12,6 +12,6 @@ namespace vellmar::samplegen {
 // A walled town: cobbled streets, a market plaza with a fountain, houses shown
 // either by their roofs or opened up to show their rooms, yards, towers and
 // gates, fields outside. Meant to be large, to try the program on big maps.
-QImage paintTown(QSize size, const GridSpec &grid, std::uint64_t seed);
+QImage paintTown(QSize size, const MapGrid &grid, std::uint64_t seed);
 
 } // namespace vellmar::samplegen

@@ -57,6 +57,11 @@ void TownPlan::layStreets(Rng &rng)
             if (r < my || r > my + 2)
                 m_ground.set(c, r, Ground::Wall);
     }
+    // The gate passages are paved like the streets.
+    m_ground.fill(mx, w.top(), 3, 1, Ground::Street);
+    m_ground.fill(mx, w.bottom(), 3, 1, Ground::Street);
+    m_ground.fill(w.left(), my, 1, 3, Ground::Street);
+    m_ground.fill(w.right(), my, 1, 3, Ground::Street);
     for (QPoint corner : {w.topLeft(), w.topRight(), w.bottomLeft(), w.bottomRight()})
         m_towers.emplace_back(corner.x() - 1, corner.y() - 1, 3, 3);
     // Gatehouse towers flank each gate.
@@ -91,16 +96,33 @@ void TownPlan::layStreets(Rng &rng)
     const auto eastX = stretches(mx + 3, right, 11, 2, rng);
     const auto northY = stretches(top, my - 1, 9, 2, rng);
     const auto southY = stretches(my + 3, bottom, 9, 2, rng);
-    // The four blocks at the crossing make way for the market plaza.
-    m_plaza = QRect(QPoint(westX.back().first, northY.back().first), QPoint(eastX.front().second, southY.front().second));
+    // The four blocks at the crossing make way for the market plaza, which
+    // keeps a ring of buildings facing it.
+    const QRect square(QPoint(westX.back().first, northY.back().first),
+                       QPoint(eastX.front().second, southY.front().second));
     for (const auto *xs : {&westX, &eastX})
         for (const auto *ys : {&northY, &southY})
             for (auto [x0, x1] : *xs)
                 for (auto [y0, y1] : *ys) {
                     const QRect block(QPoint(x0, y0), QPoint(x1, y1));
-                    if (!block.intersects(m_plaza))
+                    if (!block.intersects(square))
                         splitBlock(block, rng);
                 }
+    const int ringX = std::min(5, (square.width() - 9) / 2);
+    const int ringY = std::min(4, (square.height() - 9) / 2);
+    m_plaza = square.adjusted(ringX, ringY, -ringX, -ringY);
+    if (ringY >= 3) {
+        for (int y : {square.top(), m_plaza.bottom() + 1}) {
+            splitBlock(QRect(QPoint(square.left(), y), QPoint(mx - 1, y + ringY - 1)), rng);
+            splitBlock(QRect(QPoint(mx + 3, y), QPoint(square.right(), y + ringY - 1)), rng);
+        }
+    }
+    if (ringX >= 3) {
+        for (int x : {square.left(), m_plaza.right() + 1}) {
+            splitBlock(QRect(QPoint(x, m_plaza.top()), QPoint(x + ringX - 1, my - 1)), rng);
+            splitBlock(QRect(QPoint(x, my + 3), QPoint(x + ringX - 1, m_plaza.bottom())), rng);
+        }
+    }
     m_ground.fill(m_plaza.x(), m_plaza.y(), m_plaza.width(), m_plaza.height(), Ground::Plaza);
 }
 

@@ -28,7 +28,7 @@ void drawDoor(QPainter &p, const QLineF &edge, const WallStyle &wall, DoorKind k
     const double length = edge.length();
     const QPointF along = (edge.p2() - edge.p1()) / length;
     const QPointF across(-along.y(), along.x());
-    const double jamb = wall.width * 0.6;
+    const double jamb = wall.width * 0.45;
 
     // Jambs: square posts at each end of the gap.
     p.setPen(Qt::NoPen);

@@ -5,7 +5,6 @@
 #include "SampleContent.h"
 
 #include <QCoreApplication>
-#include <QImageReader>
 #include <QTextStream>
 
 int main(int argc, char **argv)
@@ -20,7 +19,6 @@ int main(int argc, char **argv)
                "writes <output folder>/map/ (pictures and mapindex.txt) and <output folder>/Sounds/\n";
         return 2;
     }
-    QImageReader::setAllocationLimit(512);
     const QString error = vellmar::samplegen::writeSampleContent(args.at(1));
     if (!error.isEmpty()) {
         err << "vellmar_samplegen: " << error << '\n';
