@@ -1,0 +1,269 @@
+#include "ScriptedQuestions.h"
+#include "TransportHarness.h"
+#include "app/forms/frmMain.h"
+#include "app/platform/SoundPlayer.h"
+#include "chat/forms/Form2.h"
+#include "chat/forms/PrivateChats.h"
+#include "chat/forms/frmPartyChat.h"
+#include "session/protocol/Messages.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest/QTest>
+
+using namespace vellmar;
+using app::frmMain;
+
+namespace {
+
+QString logText(const QPlainTextEdit *edit) { return edit->toPlainText().replace(u'\n', QStringLiteral("\r\n")); }
+QStringList lines(const QPlainTextEdit *edit) { return edit->toPlainText().split(u'\n').mid(1); }
+
+QStringList playerNames(const frmMain &window)
+{
+    QStringList names;
+    for (int i = 0; i < window.lstPlayer->count(); ++i)
+        names << window.lstPlayer->item(i)->text();
+    return names;
+}
+
+// One copy of the program: its own main window, its own answers to the
+// questions it asks, and a real transport on loopback.
+struct Participant
+{
+    ScriptedQuestions questions;
+    std::unique_ptr<frmMain> window;
+
+    Participant()
+        : window(std::make_unique<frmMain>(questions, [](core::Questions &asker) {
+            return std::make_unique<session::TcpSessionTransport>(&asker, session::testing::fastSettings());
+        }))
+    {}
+
+    frmMain &w() { return *window; }
+    std::uint16_t port() const
+    {
+        return qobject_cast<session::TcpSessionTransport *>(window->directPlay())->hostPort();
+    }
+    bool says(const QString &line) const { return lines(window->txtChat).contains(line); }
+    int count(const QString &line) const { return int(lines(window->txtChat).count(line)); }
+    void type(const QString &text)
+    {
+        window->txtInput->setText(text);
+        QTest::keyClick(window->txtInput, Qt::Key_Return);
+    }
+};
+
+void host(Participant &p, const QString &name)
+{
+    p.questions.textAnswers = {name};
+    p.w().mnuHostSession->trigger();
+    QVERIFY(p.w().state().inSession);
+}
+
+void join(Participant &p, const QString &name, const Participant &host)
+{
+    p.questions.textAnswers = {name, u"127.0.0.1:" + QString::number(host.port())};
+    p.w().mnuJoinSession->trigger();
+    QVERIFY(p.w().state().inSession);
+}
+
+} // namespace
+
+class TestSessionWindows : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void hostingShowsStatusLinesAndAsksForAUsableName()
+    {
+        Participant master;
+        master.questions.textAnswers = {QStringLiteral("  "), std::nullopt, QStringLiteral("a;b"),
+                                        QStringLiteral(" Scout ")};
+        master.w().mnuHostSession->trigger();
+
+        QCOMPARE(master.questions.asked.count(QStringLiteral("Enter your username:")), 4);
+        QCOMPARE(master.questions.told, QStringList{QStringLiteral("Username cannot contain ;")});
+        QCOMPARE(logText(master.w().txtChat),
+                 QStringLiteral("\r\nEnumerating protocols...\r\n- TCP/IP Protocol found\r\nOpening Session...\r\n"
+                                "- Session Opened\r\nCreating user entry...\r\n- DirectX Event created\r\n"
+                                "- User entry created\r\n**Success**"));
+        QCOMPARE(master.w().state().userName, QStringLiteral("Scout(DM)"));
+        QCOMPARE(master.w().windowTitle(), QStringLiteral("Scout(DM) (Master)"));
+        QVERIFY(master.w().state().inSession);
+        QVERIFY(master.w().state().isMaster);
+        QVERIFY(master.w().txtInput->isEnabled());
+        QVERIFY(master.w().btnPartyChat->isEnabled());
+        QVERIFY(!master.w().lblRollVal->isHidden());
+        QVERIFY(!master.w().txtRollVal->isHidden());
+        QVERIFY(!master.w().mnuHostSession->isEnabled());
+        QVERIFY(!master.w().mnuJoinSession->isEnabled());
+        QCOMPARE(playerNames(master.w()), QStringList{QStringLiteral("Scout(DM)")});
+        QVERIFY(master.w().eventHandle() != 0);
+    }
+
+    void joinWithoutAHostFindsNoSession()
+    {
+        Participant lonely;
+        // A port where nobody listens.
+        lonely.questions.textAnswers = {QStringLiteral("Ranger"), QStringLiteral("127.0.0.1:9")};
+        lonely.w().mnuJoinSession->trigger();
+        QVERIFY(lonely.questions.told.contains(QStringLiteral("No Sessions found")));
+        QVERIFY(!lonely.w().state().inSession);
+        QVERIFY(lonely.w().state().isMaster);
+        QVERIFY(!lonely.w().mnuHostSession->isEnabled());
+        QVERIFY(!lonely.w().mnuJoinSession->isEnabled());
+        QCOMPARE(lonely.w().windowTitle(), QStringLiteral("Vellmar"));
+    }
+
+    void chatDiceJoinAndLeaveAcrossThreeCopies()
+    {
+        Participant master, ranger, cleric;
+        host(master, QStringLiteral("Scout"));
+        join(ranger, QStringLiteral("Ranger"), master);
+        QCOMPARE(ranger.w().windowTitle(), QStringLiteral("Ranger (Player)"));
+        QVERIFY(ranger.w().lblRollVal->isHidden());
+        QTRY_VERIFY(master.says(QStringLiteral("<SYS> A user has joined")));
+        join(cleric, QStringLiteral("Cleric"), master);
+
+        const QStringList everyone{QStringLiteral("Scout(DM)"), QStringLiteral("Ranger"), QStringLiteral("Cleric")};
+        QTRY_COMPARE(playerNames(master.w()), everyone);
+        QTRY_COMPARE(playerNames(ranger.w()), everyone);
+        QCOMPARE(playerNames(cleric.w()), everyone);
+        QCOMPARE(master.w().sounds().lastRequested(), QStringLiteral("Sounds/knucklhd.wav"));
+
+        master.type(QStringLiteral("  welcome; all "));
+        ranger.type(QStringLiteral("hi"));
+        cleric.type(QStringLiteral("hello"));
+        for (Participant *p : {&master, &ranger, &cleric}) {
+            QTRY_VERIFY(p->says(QStringLiteral("Scout(DM) : welcome; all")));
+            QTRY_VERIFY(p->says(QStringLiteral("Ranger : hi")));
+            QTRY_VERIFY(p->says(QStringLiteral("Cleric : hello")));
+        }
+        QTest::qWait(100); // nothing arrives twice
+        for (Participant *p : {&master, &ranger, &cleric})
+            QCOMPARE(p->count(QStringLiteral("Ranger : hi")), 1);
+
+        // A player's dice line: the master sees it under the current roll tag.
+        master.w().txtRollVal->setText(QStringLiteral("secret"));
+        QVERIFY(ranger.w().state().sendToAll(session::MSG_DICE_ROLL, QStringLiteral("d20: 17")));
+        QTRY_VERIFY(master.says(QStringLiteral("<secret>Ranger rolls d20: 17")));
+        QTRY_VERIFY(cleric.says(QStringLiteral("Ranger rolls d20: 17")));
+
+        // A forged line break in a received text cannot fake a system line.
+        QVERIFY(ranger.w().state().sendToAll(session::MSG_CHAT, QStringLiteral("x\r\n<SYS> A user has left")));
+        QTRY_VERIFY(cleric.says(QStringLiteral("Ranger : x  <SYS> A user has left")));
+
+        cleric.window.reset();
+        QTRY_VERIFY(master.says(QStringLiteral("<SYS> A user has left")));
+        QTRY_VERIFY(ranger.says(QStringLiteral("<SYS> A user has left")));
+        const QStringList remaining{QStringLiteral("Scout(DM)"), QStringLiteral("Ranger")};
+        QTRY_COMPARE(playerNames(master.w()), remaining);
+        QTRY_COMPARE(playerNames(ranger.w()), remaining);
+        QCOMPARE(master.w().sounds().lastRequested(), QStringLiteral("Sounds/doorshut.wav"));
+    }
+
+    void hostingMigratesToTheEarliestPlayer()
+    {
+        Participant master, ranger, cleric;
+        host(master, QStringLiteral("Scout"));
+        join(ranger, QStringLiteral("Ranger"), master);
+        join(cleric, QStringLiteral("Cleric"), master);
+        QTRY_COMPARE(playerNames(ranger.w()).size(), 3);
+
+        master.window.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(ranger.says(QStringLiteral("<SYS> Hosting migrated to you")), 10000);
+        QTRY_VERIFY(ranger.says(QStringLiteral("<SYS> A user has left")));
+        QTRY_VERIFY(cleric.says(QStringLiteral("<SYS> A user has left")));
+        QVERIFY(!cleric.says(QStringLiteral("<SYS> Hosting migrated to you")));
+        // The role flags are the program's own: the new host is no master.
+        QVERIFY(!ranger.w().state().isMaster);
+        QVERIFY(ranger.w().lblRollVal->isHidden());
+
+        cleric.type(QStringLiteral("still here?"));
+        QTRY_VERIFY(ranger.says(QStringLiteral("Cleric : still here?")));
+    }
+
+    void partyAndPrivateChat()
+    {
+        Participant master, ranger, cleric;
+        host(master, QStringLiteral("Scout"));
+        join(ranger, QStringLiteral("Ranger"), master);
+        join(cleric, QStringLiteral("Cleric"), master);
+        QTRY_COMPARE(playerNames(master.w()).size(), 3);
+        QTRY_COMPARE(playerNames(ranger.w()).size(), 3);
+
+        // Party: a line sent before the receiver ever opened the window.
+        ranger.w().partyChat().txtInput->setText(QStringLiteral("regroup"));
+        QTest::keyClick(ranger.w().partyChat().txtInput, Qt::Key_Return);
+        QTRY_VERIFY(logText(cleric.w().partyChat().txtChat).contains(QStringLiteral("Ranger : regroup")));
+        QVERIFY(cleric.w().partyChat().isHidden());
+        cleric.w().btnPartyChat->click();
+        QVERIFY(cleric.w().partyChat().isVisible());
+        cleric.w().partyChat().close();
+        QVERIFY(cleric.w().partyChat().isHidden());
+        QVERIFY(logText(cleric.w().partyChat().txtChat).contains(QStringLiteral("Ranger : regroup")));
+
+        // Private: choosing "Private Chat" twice for one partner gives one window.
+        master.w().lstPlayer->setCurrentRow(1); // Ranger
+        master.w().mnuPrivateChat1->trigger();
+        master.w().mnuPrivateChat1->trigger();
+        QCOMPARE(master.w().privateChats().count(), 1);
+        chat::Form2 *toRanger = master.w().privateChats().find(ranger.w().state().ownPlayerID);
+        QVERIFY(toRanger);
+        QCOMPARE(toRanger->windowTitle(), QStringLiteral("Private Scout(DM):Ranger"));
+        toRanger->txtInput->setText(QStringLiteral("psst"));
+        QTest::keyClick(toRanger->txtInput, Qt::Key_Return);
+
+        // The line opens exactly the partner's window on the other side, and nowhere else.
+        QTRY_COMPARE(ranger.w().privateChats().count(), 1);
+        chat::Form2 *toMaster = ranger.w().privateChats().find(master.w().state().ownPlayerID);
+        QVERIFY(toMaster);
+        QTRY_COMPARE(logText(toMaster->txtChat), QStringLiteral("\r\nScout(DM) : psst"));
+        QCOMPARE(toMaster->windowTitle(), QStringLiteral("Private Ranger:Scout(DM)"));
+        QCOMPARE(cleric.w().privateChats().count(), 0);
+
+        // A partner who left: the error line, then the own line.
+        const auto rangerId = ranger.w().state().ownPlayerID;
+        ranger.window.reset();
+        QTRY_VERIFY(master.says(QStringLiteral("<SYS> A user has left")));
+        toRanger = master.w().privateChats().find(rangerId);
+        toRanger->txtInput->setText(QStringLiteral("where did you go"));
+        QTest::keyClick(toRanger->txtInput, Qt::Key_Return);
+        QCOMPARE(lines(toRanger->txtChat).mid(1),
+                 (QStringList{QStringLiteral("*ERROR* - possible that user has disconnected"),
+                              QStringLiteral("Scout(DM) : where did you go")}));
+    }
+
+    void playerMenusFollowTheRole()
+    {
+        Participant master, ranger;
+        host(master, QStringLiteral("Scout"));
+        join(ranger, QStringLiteral("Ranger"), master);
+        QTRY_COMPARE(playerNames(master.w()).size(), 2);
+        master.w().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&master.w()));
+
+        // The own entry opens nothing; another participant's opens the master menu.
+        auto *list = master.w().lstPlayer;
+        list->setCurrentRow(0);
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, list->visualItemRect(list->item(0)).center());
+        QVERIFY(!master.w().mnuPlayerMaster->isVisible());
+        QTest::mouseMove(list->viewport(), list->visualItemRect(list->item(1)).center());
+        QTRY_COMPARE(list->currentRow(), 1);
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, list->visualItemRect(list->item(1)).center());
+        QTRY_VERIFY(master.w().mnuPlayerMaster->isVisible());
+        QCOMPARE(master.w().mnuPlayerMaster->actions().size(), 4);
+        master.w().mnuPlayerMaster->hide();
+        // Kick does nothing at all.
+        master.w().mnuKick->trigger();
+        QCOMPARE(playerNames(master.w()).size(), 2);
+    }
+};
+
+QTEST_MAIN(TestSessionWindows)
+#include "tst_session_windows.moc"
