@@ -115,7 +115,7 @@ Rgb Materials::dirt(double x, double y) const
 Rgb Materials::bedrock(double x, double y) const
 {
     const double n = m_broad.fbm(x / 50.0, y / 50.0, 5);
-    Rgb c = mix(Rgb{30, 28, 27}, Rgb{74, 68, 62}, smoothstep(0.25, 0.75, n));
+    Rgb c = mix(Rgb{36, 34, 32}, Rgb{70, 65, 60}, n);
     // Faint fissures, broken up so that they do not read as paving.
     const CellularSample crack = cellular(x / 45.0, y / 45.0, m_seed + 77u);
     if (crack.f2 - crack.f1 < 0.04 && m_detail.at(x / 17.0, y / 17.0) > 0.45)
