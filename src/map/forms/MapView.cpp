@@ -11,21 +11,34 @@ namespace {
 
 QImage blankCanvas(QSize size)
 {
-    QImage canvas(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    QImage canvas(size, QImage::Format_RGB32);
     canvas.fill(MapRenderer::background());
     return canvas;
 }
 
 } // namespace
 
-MapView::MapView(QWidget *parent) : QWidget(parent), m_canvas(blankCanvas(size()))
+MapView::MapView(QWidget *parent) : QWidget(parent), m_canvas(blankCanvas(size().expandedTo(QSize(1, 1))))
 {
     // The canvas covers every pixel, so Qt need not paint a background first.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+QImage &MapView::canvas()
+{
+    fitCanvas();
+    return m_canvas;
+}
+
+const QImage &MapView::canvas() const
+{
+    fitCanvas();
+    return m_canvas;
+}
+
 void MapView::clear()
 {
+    fitCanvas();
     m_canvas.fill(MapRenderer::background());
     update();
 }
@@ -34,6 +47,7 @@ void MapView::present() { update(); }
 
 void MapView::paintEvent(QPaintEvent *event)
 {
+    fitCanvas();
     QPainter painter(this);
     painter.drawImage(event->rect().topLeft(), m_canvas, event->rect());
 }
@@ -41,11 +55,17 @@ void MapView::paintEvent(QPaintEvent *event)
 void MapView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (m_canvas.size() == size())
+    fitCanvas();
+}
+
+void MapView::fitCanvas() const
+{
+    const QSize wanted = size().expandedTo(QSize(1, 1));
+    if (m_canvas.size() == wanted)
         return;
     // Keep the old drawing where it still fits: while the splitter is dragged
     // nothing is redrawn, and the view should not go blank meanwhile.
-    QImage canvas = blankCanvas(size());
+    QImage canvas = blankCanvas(wanted);
     QPainter painter(&canvas);
     painter.drawImage(0, 0, m_canvas);
     painter.end();

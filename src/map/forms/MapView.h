@@ -15,8 +15,8 @@ public:
     explicit MapView(QWidget *parent = nullptr);
 
     // View-sized; draw into it, then call present().
-    QImage &canvas() { return m_canvas; }
-    const QImage &canvas() const { return m_canvas; }
+    QImage &canvas();
+    const QImage &canvas() const;
 
     // Fills the canvas with the background.
     void clear();
@@ -28,7 +28,10 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    QImage m_canvas;
+    // Follows the widget's size, also while it is hidden and gets no resize events.
+    void fitCanvas() const;
+
+    mutable QImage m_canvas;
 };
 
 } // namespace vellmar::map
