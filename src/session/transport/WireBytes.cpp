@@ -100,7 +100,8 @@ QString Reader::text(std::uint32_t maxBytes)
     const QByteArray raw = bytes(maxBytes);
     if (!m_ok)
         return {};
-    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // A leading byte-order mark is kept as text, so every string has one encoding.
+    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString result = decode(raw);
     if (decode.hasError()) {
         m_ok = false;
