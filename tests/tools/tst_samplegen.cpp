@@ -3,7 +3,6 @@
 // and whose painted walls lie on the grid the index describes, and sounds that
 // are valid, audible, unclipped and shaped like a knock and a slammed door.
 
-#include <QtEndian>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -11,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
@@ -18,7 +18,8 @@
 
 namespace {
 
-struct Entry {
+struct Entry
+{
     QString name;
     QString file;
     double map10Size = 0;
@@ -26,7 +27,8 @@ struct Entry {
     int offsetY = 0;
 };
 
-struct Wav {
+struct Wav
+{
     int sampleRate = 0;
     std::vector<qint16> samples;
 };
@@ -116,8 +118,8 @@ Wav readWav(const QString &path)
     auto u16 = [&](int at) { return qFromLittleEndian<quint16>(b.constData() + at); };
     auto u32 = [&](int at) { return qFromLittleEndian<quint32>(b.constData() + at); };
     if (b.size() < 44 || b.left(4) != "RIFF" || u32(4) != quint32(b.size() - 8) || b.mid(8, 4) != "WAVE"
-        || b.mid(12, 4) != "fmt " || u32(16) != 16 || u16(20) != 1 || u16(22) != 1 || u16(32) != 2
-        || u16(34) != 16 || u32(28) != u32(24) * 2 || b.mid(36, 4) != "data" || u32(40) != quint32(b.size() - 44))
+        || b.mid(12, 4) != "fmt " || u32(16) != 16 || u16(20) != 1 || u16(22) != 1 || u16(32) != 2 || u16(34) != 16
+        || u32(28) != u32(24) * 2 || b.mid(36, 4) != "data" || u32(40) != quint32(b.size() - 44))
         return {};
     Wav w;
     w.sampleRate = static_cast<int>(u32(24));
@@ -143,7 +145,8 @@ std::vector<double> envelope(const Wav &w, int ms)
 
 } // namespace
 
-class TestSampleGen : public QObject {
+class TestSampleGen : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:
@@ -256,10 +259,10 @@ void TestSampleGen::wallsLieOnTheGrid()
         const double noise = std::sqrt(std::max(0.0, square / n - mean * mean));
         const double margin = std::max(3.0, 3 * noise);
 
-        const QByteArray where = e.file.toLatin1() + (alongX ? " vertical" : " horizontal") + " lines: even "
-            + QByteArray::number(evenLines, 'f', 1) + ", odd " + QByteArray::number(oddLines, 'f', 1)
-            + ", mid-cell " + QByteArray::number(midCells, 'f', 1) + ", needed margin "
-            + QByteArray::number(margin, 'f', 1);
+        const QByteArray where =
+            e.file.toLatin1() + (alongX ? " vertical" : " horizontal") + " lines: even "
+            + QByteArray::number(evenLines, 'f', 1) + ", odd " + QByteArray::number(oddLines, 'f', 1) + ", mid-cell "
+            + QByteArray::number(midCells, 'f', 1) + ", needed margin " + QByteArray::number(margin, 'f', 1);
         QVERIFY2(evenLines > midCells + margin && oddLines > midCells + margin, where.constData());
 
         // The darkest stretch of a cell lies on its lines, within a wall's

@@ -8,7 +8,8 @@
 namespace vellmar::samplegen {
 
 // Floating-point colour for per-pixel shading; channels 0..255.
-struct Rgb {
+struct Rgb
+{
     double r = 0;
     double g = 0;
     double b = 0;
@@ -30,10 +31,7 @@ inline Rgb mix(const Rgb &a, const Rgb &b, double t)
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
 }
 
-inline Rgb fromQRgb(QRgb c)
-{
-    return {double(qRed(c)), double(qGreen(c)), double(qBlue(c))};
-}
+inline Rgb fromQRgb(QRgb c) { return {double(qRed(c)), double(qGreen(c)), double(qBlue(c))}; }
 
 // 0 at t <= e0, 1 at t >= e1, smooth between.
 inline double smoothstep(double e0, double e1, double t)

@@ -3,8 +3,8 @@
 #include "DungeonPlan.h"
 #include "Materials.h"
 #include "Props.h"
-#include "Rows.h"
 #include "Rng.h"
+#include "Rows.h"
 #include "Walls.h"
 
 #include <QPainter>
@@ -46,8 +46,8 @@ double wallDistance(const DungeonPlan &plan, int c, int r, double u, double v, d
     return d;
 }
 
-void paintGround(QImage &img, const MapGrid &grid, const DungeonPlan &plan,
-                 const std::vector<Theme> &themes, const Materials &mat, std::uint32_t seed)
+void paintGround(QImage &img, const MapGrid &grid, const DungeonPlan &plan, const std::vector<Theme> &themes,
+                 const Materials &mat, std::uint32_t seed)
 {
     const double cell = grid.cell();
     const Rgb woodTint{150, 104, 62};
@@ -63,8 +63,8 @@ void paintGround(QImage &img, const MapGrid &grid, const DungeonPlan &plan,
             }
             const double u = x + 0.5 - grid.lineX(c);
             const bool wooden = area > 0 && themes[static_cast<std::size_t>(area - 1)] == Theme::Barracks;
-            Rgb colour = wooden ? mat.planks(x, y, cell / 3.0, woodTint)
-                                : mat.flagstone(x, y, u, v, cell, hash2(c, r, seed));
+            Rgb colour =
+                wooden ? mat.planks(x, y, cell / 3.0, woodTint) : mat.flagstone(x, y, u, v, cell, hash2(c, r, seed));
             // Corridors are dustier and darker than the rooms.
             if (area == DungeonPlan::kCorridor)
                 colour = colour * 0.86;
@@ -85,7 +85,8 @@ void scatterCracksAndStains(QPainter &p, const MapGrid &grid, const DungeonPlan 
             if (rng.chance(0.06)) {
                 QPainterPath crack(grid.point(c + rng.uniform(0.1, 0.9), r + rng.uniform(0.1, 0.9)));
                 for (int k = 0; k < 4; ++k)
-                    crack.lineTo(crack.currentPosition() + QPointF(rng.uniform(-0.3, 0.3), rng.uniform(-0.3, 0.3)) * cell);
+                    crack.lineTo(crack.currentPosition()
+                                 + QPointF(rng.uniform(-0.3, 0.3), rng.uniform(-0.3, 0.3)) * cell);
                 p.setBrush(Qt::NoBrush);
                 p.setPen(QPen(QColor(30, 28, 26, 170), 0.9));
                 p.drawPath(crack);
@@ -118,7 +119,9 @@ void furnish(QPainter &p, const MapGrid &grid, const DungeonPlan &plan, const QR
 
     switch (theme) {
     case Theme::Hall: {
-        props::rug(p, grid.cellRect(l + 2, t + 1, room.width() - 4, room.height() - 2).adjusted(s * 0.3, s * 0.3, -s * 0.3, -s * 0.3),
+        props::rug(p,
+                   grid.cellRect(l + 2, t + 1, room.width() - 4, room.height() - 2)
+                       .adjusted(s * 0.3, s * 0.3, -s * 0.3, -s * 0.3),
                    QColor(120, 30, 34));
         // Pillars stand on grid intersections, one cell in from the walls.
         if (room.width() >= 5 && room.height() >= 4)
@@ -133,7 +136,10 @@ void furnish(QPainter &p, const MapGrid &grid, const DungeonPlan &plan, const QR
                 props::bed(p, grid.cellRect(c, t, 1, 2).adjusted(s * 0.14, s * 0.1, -s * 0.14, -s * 0.1),
                            QColor::fromHsv(rng.range(0, 359), 120, 130));
         if (room.height() >= 4)
-            props::table(p, grid.cellRect(l + 1, b - 1, std::max(1, room.width() - 3), 1).adjusted(s * 0.2, s * 0.22, -s * 0.2, -s * 0.22), true, rng);
+            props::table(p,
+                         grid.cellRect(l + 1, b - 1, std::max(1, room.width() - 3), 1)
+                             .adjusted(s * 0.2, s * 0.22, -s * 0.2, -s * 0.22),
+                         true, rng);
         break;
     case Theme::Storage:
         for (int r = t; r <= b; ++r) {
@@ -159,7 +165,9 @@ void furnish(QPainter &p, const MapGrid &grid, const DungeonPlan &plan, const QR
         props::pillar(p, centre((l + rr) / 2, (t + b) / 2 + 1), s * 0.35);
         break;
     case Theme::Dining:
-        props::table(p, grid.cellRect(l + 1, (t + b) / 2, room.width() - 2, 1).adjusted(s * 0.15, s * 0.2, -s * 0.15, -s * 0.2), true, rng);
+        props::table(
+            p, grid.cellRect(l + 1, (t + b) / 2, room.width() - 2, 1).adjusted(s * 0.15, s * 0.2, -s * 0.15, -s * 0.2),
+            true, rng);
         if (free(rr, b))
             props::barrel(p, centre(rr, b), s * 0.36);
         break;
@@ -217,8 +225,8 @@ QImage paintDungeon(QSize size, const MapGrid &grid, std::uint64_t seed)
 
     // The largest room becomes the pillared hall; the others take turns.
     std::vector<Theme> themes(plan.rooms().size(), Theme::Plain);
-    const Theme cycle[] = {Theme::Barracks, Theme::Storage, Theme::Stairs, Theme::Treasury,
-                           Theme::Dining, Theme::Collapsed, Theme::Storage, Theme::Plain};
+    const Theme cycle[] = {Theme::Barracks, Theme::Storage,   Theme::Stairs,  Theme::Treasury,
+                           Theme::Dining,   Theme::Collapsed, Theme::Storage, Theme::Plain};
     std::size_t hall = 0;
     for (std::size_t i = 0; i < themes.size(); ++i) {
         const QRect &room = plan.rooms()[i];

@@ -8,7 +8,9 @@
 namespace vellmar::samplegen {
 
 DungeonPlan::DungeonPlan(int columns, int rows, Rng &rng)
-    : m_area(columns, rows, kRock), m_doorWest(columns + 1, rows + 1, 0), m_doorNorth(columns + 1, rows + 1, 0)
+    : m_area(columns, rows, kRock)
+    , m_doorWest(columns + 1, rows + 1, 0)
+    , m_doorNorth(columns + 1, rows + 1, 0)
 {
     placeRooms(rng);
     connectRooms(rng);

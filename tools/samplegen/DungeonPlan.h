@@ -14,7 +14,8 @@ class Rng;
 // The layout of a dungeon on the grid: which cells are rock, corridor or part
 // of a room, and where doors stand. Walls follow from it: a wall runs along
 // every cell edge whose two cells belong to different areas.
-class DungeonPlan {
+class DungeonPlan
+{
 public:
     static constexpr int kRock = 0;
     static constexpr int kCorridor = -1;

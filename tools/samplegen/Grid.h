@@ -14,7 +14,8 @@ namespace vellmar::samplegen {
 // a cell is map10Size / 2 picture pixels wide and high, and cell column 0
 // starts at picture x = -offsetX (row 0 at y = -offsetY). Painters place every
 // wall on these lines so that the program's grid and the picture agree.
-struct MapGrid {
+struct MapGrid
+{
     double map10Size = 50.0;
     int offsetX = 0;
     int offsetY = 0;
@@ -32,10 +33,7 @@ struct MapGrid {
     int columnsFor(const QSize &picture) const { return columnAt(picture.width() - 1) + 1; }
     int rowsFor(const QSize &picture) const { return rowAt(picture.height() - 1) + 1; }
 
-    QPointF point(double column, double row) const
-    {
-        return {-offsetX + column * cell(), -offsetY + row * cell()};
-    }
+    QPointF point(double column, double row) const { return {-offsetX + column * cell(), -offsetY + row * cell()}; }
     QRectF cellRect(int column, int row, int columns = 1, int rows = 1) const
     {
         return {lineX(column), lineY(row), columns * cell(), rows * cell()};
@@ -50,24 +48,20 @@ struct MapGrid {
 // A value per grid cell; reads outside the field give the fill value, so
 // painters need no bounds checks at the picture's rim.
 template <typename T>
-class CellField {
+class CellField
+{
 public:
     CellField(int columns, int rows, T outside)
-        : m_columns(columns), m_rows(rows), m_outside(outside),
-          m_cells(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), outside)
-    {
-    }
+        : m_columns(columns)
+        , m_rows(rows)
+        , m_outside(outside)
+        , m_cells(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), outside)
+    {}
 
     int columns() const { return m_columns; }
     int rows() const { return m_rows; }
-    bool contains(int column, int row) const
-    {
-        return column >= 0 && row >= 0 && column < m_columns && row < m_rows;
-    }
-    T at(int column, int row) const
-    {
-        return contains(column, row) ? m_cells[index(column, row)] : m_outside;
-    }
+    bool contains(int column, int row) const { return column >= 0 && row >= 0 && column < m_columns && row < m_rows; }
+    T at(int column, int row) const { return contains(column, row) ? m_cells[index(column, row)] : m_outside; }
     void set(int column, int row, T value)
     {
         if (contains(column, row))
@@ -83,8 +77,7 @@ public:
 private:
     std::size_t index(int column, int row) const
     {
-        return static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns)
-            + static_cast<std::size_t>(column);
+        return static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns) + static_cast<std::size_t>(column);
     }
 
     int m_columns;

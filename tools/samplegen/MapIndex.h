@@ -7,7 +7,8 @@
 
 namespace vellmar::samplegen {
 
-struct MapEntry {
+struct MapEntry
+{
     QString name;
     QString file; // relative to the map folder
     double map10Size;

@@ -5,18 +5,14 @@
 
 namespace vellmar::samplegen {
 
-Materials::Materials(std::uint32_t seed)
-    : m_seed(seed), m_broad(seed * 3u + 1u), m_detail(seed * 7u + 5u)
-{
-}
+Materials::Materials(std::uint32_t seed) : m_seed(seed), m_broad(seed * 3u + 1u), m_detail(seed * 7u + 5u) {}
 
 double Materials::grain(int x, int y, double amount) const
 {
     return (hashUnit(x, y, m_seed ^ 0xA5A5u) - 0.5) * 2.0 * amount;
 }
 
-Rgb Materials::flagstone(double x, double y, double u, double v, double cell,
-                         std::uint32_t stone) const
+Rgb Materials::flagstone(double x, double y, double u, double v, double cell, std::uint32_t stone) const
 {
     const double tone = 0.82 + 0.28 * static_cast<double>(stone & 0xFFu) / 255.0;
     const double warm = static_cast<double>((stone >> 8) & 0xFFu) / 255.0;

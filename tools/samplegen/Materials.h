@@ -9,7 +9,8 @@ namespace vellmar::samplegen {
 
 // Per-pixel ground textures shared by the painters. Each takes picture
 // coordinates, so neighbouring areas of one material join without seams.
-class Materials {
+class Materials
+{
 public:
     explicit Materials(std::uint32_t seed);
 

@@ -28,7 +28,8 @@ inline double hashUnit(int x, int y, std::uint32_t seed)
 }
 
 // Smooth value noise on the unit lattice, values in [0, 1].
-class ValueNoise {
+class ValueNoise
+{
 public:
     explicit ValueNoise(std::uint32_t seed) : m_seed(seed) {}
 
@@ -61,7 +62,8 @@ private:
 // Worley noise on a jittered unit lattice: distances to the nearest and the
 // second-nearest feature point and the nearest point's id. Stones, cobbles and
 // cracks come from f2 - f1 (small near cell borders).
-struct CellularSample {
+struct CellularSample
+{
     double f1;
     double f2;
     std::uint32_t id;

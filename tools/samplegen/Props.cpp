@@ -75,7 +75,7 @@ void tree(QPainter &p, QPointF centre, double radius, Rng &rng)
     for (int i = 0; i < 5; ++i) {
         const double a = rng.uniform(0, kTau);
         const QPointF c = centre + QPointF(-0.18, -0.2) * radius
-            + QPointF(std::cos(a), std::sin(a)) * radius * rng.uniform(0.1, 0.35);
+                          + QPointF(std::cos(a), std::sin(a)) * radius * rng.uniform(0.1, 0.35);
         shadedDisc(p, c, radius * rng.uniform(0.18, 0.3), light, mid);
     }
     p.restore();
@@ -219,8 +219,8 @@ void table(QPainter &p, const QRectF &top, bool chairs, Rng &rng)
     // Something on the table: a candle or a mug.
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(236, 226, 190));
-    p.drawEllipse(top.center() + QPointF(rng.uniform(-0.2, 0.2), rng.uniform(-0.2, 0.2)) * unit,
-                  unit * 0.09, unit * 0.09);
+    p.drawEllipse(top.center() + QPointF(rng.uniform(-0.2, 0.2), rng.uniform(-0.2, 0.2)) * unit, unit * 0.09,
+                  unit * 0.09);
     p.restore();
 }
 
@@ -237,8 +237,8 @@ void bed(QPainter &p, const QRectF &frame, const QColor &blanket)
     p.setBrush(QColor(224, 216, 196));
     p.drawRect(mattress);
     const bool tall = frame.height() >= frame.width();
-    QRectF cover = tall ? mattress.adjusted(0, mattress.height() * 0.3, 0, 0)
-                        : mattress.adjusted(mattress.width() * 0.3, 0, 0, 0);
+    QRectF cover =
+        tall ? mattress.adjusted(0, mattress.height() * 0.3, 0, 0) : mattress.adjusted(mattress.width() * 0.3, 0, 0, 0);
     p.setBrush(blanket);
     p.drawRect(cover);
     p.setPen(QPen(blanket.darker(140), 1.0));
@@ -259,8 +259,10 @@ void chest(QPainter &p, const QRectF &box)
     p.setBrush(QColor(128, 74, 34));
     p.drawRect(box);
     p.setPen(QPen(QColor(196, 164, 60), std::max(1.5, box.height() * 0.12)));
-    p.drawLine(QPointF(box.left() + box.width() * 0.25, box.top()), QPointF(box.left() + box.width() * 0.25, box.bottom()));
-    p.drawLine(QPointF(box.left() + box.width() * 0.75, box.top()), QPointF(box.left() + box.width() * 0.75, box.bottom()));
+    p.drawLine(QPointF(box.left() + box.width() * 0.25, box.top()),
+               QPointF(box.left() + box.width() * 0.25, box.bottom()));
+    p.drawLine(QPointF(box.left() + box.width() * 0.75, box.top()),
+               QPointF(box.left() + box.width() * 0.75, box.bottom()));
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(220, 190, 80));
     p.drawEllipse(box.center(), box.height() * 0.12, box.height() * 0.12);
@@ -299,9 +301,9 @@ void stairs(QPainter &p, const QRectF &area, bool acrossX)
         p.setBrush(QColor(v, v - 4, v - 10));
         const double t0 = double(i) / steps;
         const double t1 = double(i + 1) / steps;
-        const QRectF step = acrossX
-            ? QRectF(area.left() + t0 * area.width(), area.top(), (t1 - t0) * area.width(), area.height())
-            : QRectF(area.left(), area.top() + t0 * area.height(), area.width(), (t1 - t0) * area.height());
+        const QRectF step =
+            acrossX ? QRectF(area.left() + t0 * area.width(), area.top(), (t1 - t0) * area.width(), area.height())
+                    : QRectF(area.left(), area.top() + t0 * area.height(), area.width(), (t1 - t0) * area.height());
         p.drawRect(step);
     }
     p.restore();

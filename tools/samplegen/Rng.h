@@ -7,7 +7,8 @@ namespace vellmar::samplegen {
 // Splitmix64. The standard library's distributions differ between
 // implementations; this one gives the same numbers everywhere, so the sample
 // content is reproducible from its fixed seeds.
-class Rng {
+class Rng
+{
 public:
     explicit Rng(std::uint64_t seed) : m_state(seed) {}
 

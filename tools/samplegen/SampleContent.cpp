@@ -19,7 +19,8 @@ namespace vellmar::samplegen {
 
 namespace {
 
-struct SampleMap {
+struct SampleMap
+{
     MapEntry entry;
     QSize size;
     std::function<QImage(QSize, const MapGrid &)> paint;

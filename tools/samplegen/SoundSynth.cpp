@@ -13,22 +13,20 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr double kRate = kSampleRate;
 
-std::size_t at(double seconds)
-{
-    return static_cast<std::size_t>(std::lround(seconds * kRate));
-}
+std::size_t at(double seconds) { return static_cast<std::size_t>(std::lround(seconds * kRate)); }
 
 // A two-pole resonator: rings at `hz`, its ringing falling to 1/e in `tau`
 // seconds. Wooden panels and door frames are a handful of these. Scaled so
 // that a unit impulse rings with amplitude 1 whatever the pitch, so mode
 // gains compare directly.
-class Resonator {
+class Resonator
+{
 public:
     Resonator(double hz, double tau)
-        : m_r(std::exp(-1.0 / (tau * kRate))), m_c(2.0 * m_r * std::cos(2.0 * kPi * hz / kRate)),
-          m_gain(std::sin(2.0 * kPi * hz / kRate))
-    {
-    }
+        : m_r(std::exp(-1.0 / (tau * kRate)))
+        , m_c(2.0 * m_r * std::cos(2.0 * kPi * hz / kRate))
+        , m_gain(std::sin(2.0 * kPi * hz / kRate))
+    {}
     double operator()(double in)
     {
         const double y = m_gain * in + m_c * m_y1 - m_r * m_r * m_y2;
@@ -45,7 +43,8 @@ private:
     double m_y2 = 0;
 };
 
-class OnePole {
+class OnePole
+{
 public:
     explicit OnePole(double cutoffHz) : m_a(std::exp(-2.0 * kPi * cutoffHz / kRate)) {}
     double lowpass(double in) { return m_y = (1.0 - m_a) * in + m_a * m_y; }
@@ -56,7 +55,8 @@ private:
     double m_y = 0;
 };
 
-struct Mode {
+struct Mode
+{
     double hz;
     double tau;
     double gain;
@@ -148,7 +148,7 @@ std::vector<double> knock(std::uint64_t seed)
         // Each knock lands a little differently on the panel.
         const double detune = rng.uniform(0.97, 1.03);
         const std::vector<Mode> panel{
-            {98 * detune, 0.060, 1.0}, {162 * detune, 0.050, 0.8}, {241 * detune, 0.040, 0.6},
+            {98 * detune, 0.060, 1.0},   {162 * detune, 0.050, 0.8}, {241 * detune, 0.040, 0.6},
             {338 * detune, 0.030, 0.45}, {476 * detune, 0.020, 0.3}, {690 * detune, 0.012, 0.2},
         };
         std::vector<double> hit = push(1.1);

@@ -2,8 +2,8 @@
 
 #include "Materials.h"
 #include "Props.h"
-#include "Rows.h"
 #include "Rng.h"
+#include "Rows.h"
 #include "Walls.h"
 
 #include <QPainter>
@@ -16,14 +16,15 @@ namespace vellmar::samplegen {
 namespace {
 
 // Where the features lie, in grid cells and in picture pixels.
-struct Layout {
+struct Layout
+{
     MapGrid grid;
     QSize size;
-    int roadRow;        // the road crosses the river on rows roadRow and roadRow + 1
-    QRect ruin;         // cells
-    QRect paddock;      // cells
-    QRect camp;         // cells
-    QRect bridge;       // cells
+    int roadRow;   // the road crosses the river on rows roadRow and roadRow + 1
+    QRect ruin;    // cells
+    QRect paddock; // cells
+    QRect camp;    // cells
+    QRect bridge;  // cells
 
     double riverX(double y) const
     {
@@ -98,8 +99,8 @@ void paintGround(QImage &img, const Layout &l, const Materials &mat)
             if (ruinArea.contains(x + 0.5, y + 0.5)) {
                 const int col = g.columnAt(x + 0.5);
                 const int row = g.rowAt(y + 0.5);
-                const Rgb stone = mat.flagstone(x, y, x + 0.5 - g.lineX(col), y + 0.5 - g.lineY(row), g.cell(),
-                                                hash2(col, row, 71u));
+                const Rgb stone =
+                    mat.flagstone(x, y, x + 0.5 - g.lineX(col), y + 0.5 - g.lineY(row), g.cell(), hash2(col, row, 71u));
                 c = mix(stone, c, smoothstep(0.58, 0.72, n.fbm(x / 40.0 + 7.0, y / 40.0, 3)));
             }
             // Paddock: trampled, muddy.
@@ -254,9 +255,7 @@ void drawCamp(QPainter &p, const Layout &l, Rng &rng)
 void scatterNature(QPainter &p, const Layout &l, Rng &rng)
 {
     const MapGrid &g = l.grid;
-    auto cells = [&](QRect r) {
-        return g.cellRect(r.x(), r.y(), r.width(), r.height()).adjusted(-20, -20, 20, 20);
-    };
+    auto cells = [&](QRect r) { return g.cellRect(r.x(), r.y(), r.width(), r.height()).adjusted(-20, -20, 20, 20); };
     const QRectF keepOut[] = {cells(l.ruin), cells(l.paddock), cells(l.camp), cells(l.bridge)};
     // riverMargin: how far from the water's edge the object must keep.
     auto clear = [&](QPointF at, double radius, double riverMargin) {
@@ -264,9 +263,8 @@ void scatterNature(QPainter &p, const Layout &l, Rng &rng)
             return false;
         if (l.riverDistance(at.x(), at.y()) < l.riverHalfWidth(at.y()) + riverMargin)
             return false;
-        return std::none_of(std::begin(keepOut), std::end(keepOut), [&](const QRectF &k) {
-            return k.adjusted(-radius, -radius, radius, radius).contains(at);
-        });
+        return std::none_of(std::begin(keepOut), std::end(keepOut),
+                            [&](const QRectF &k) { return k.adjusted(-radius, -radius, radius, radius).contains(at); });
     };
     const double w = l.size.width();
     const double h = l.size.height();

@@ -2,8 +2,8 @@
 
 #include "Materials.h"
 #include "Props.h"
-#include "Rows.h"
 #include "Rng.h"
+#include "Rows.h"
 #include "TownPlan.h"
 #include "Walls.h"
 
@@ -162,9 +162,8 @@ void paintGround(QImage &img, const MapGrid &g, const TownPlan &plan, const Mate
                     break;
                 }
                 const int use = static_cast<int>(b.use);
-                col = b.use == TownPlan::Use::Smithy
-                    ? mat.flagstone(x, y, u, v, cell, hash2(c, r, seed + 3u)) * 0.9
-                    : mat.planks(x, y, cell / 4.0, floorTints[use]);
+                col = b.use == TownPlan::Use::Smithy ? mat.flagstone(x, y, u, v, cell, hash2(c, r, seed + 3u)) * 0.9
+                                                     : mat.planks(x, y, cell / 4.0, floorTints[use]);
                 // Shade along the inside of the walls.
                 double d = std::min({px - br.left(), br.right() - px, py - br.top(), br.bottom() - py});
                 if (b.partitionColumn >= 0)
@@ -395,7 +394,8 @@ void drawPlaza(QPainter &p, const MapGrid &g, const TownPlan &plan, Rng &rng)
             const QColor a = awnings[k++ % 4];
             for (int i = 0; i < 8; ++i) {
                 p.setBrush(i % 2 ? QColor(236, 228, 210) : a);
-                p.drawRect(QRectF(stall.left() + stall.width() * i / 8, stall.top(), stall.width() / 8, stall.height()));
+                p.drawRect(
+                    QRectF(stall.left() + stall.width() * i / 8, stall.top(), stall.width() / 8, stall.height()));
             }
             p.setPen(QPen(a.darker(200), 1.5));
             p.setBrush(Qt::NoBrush);
@@ -422,7 +422,8 @@ void drawGreenery(QPainter &p, const MapGrid &g, const TownPlan &plan, QSize siz
     for (const QRect &garden : plan.gardens()) {
         const QRectF area = g.cellRect(garden.x(), garden.y(), garden.width(), garden.height());
         if (rng.chance(0.25)) {
-            const QPointF at(rng.uniform(area.left() + s, area.right() - s), rng.uniform(area.top() + s, area.bottom() - s));
+            const QPointF at(rng.uniform(area.left() + s, area.right() - s),
+                             rng.uniform(area.top() + s, area.bottom() - s));
             if (open(at, s * 0.8))
                 props::well(p, at, s * 0.5);
         }

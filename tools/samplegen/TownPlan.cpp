@@ -30,7 +30,8 @@ std::vector<std::pair<int, int>> stretches(int from, int to, int target, int gap
 } // namespace
 
 TownPlan::TownPlan(int columns, int rows, Rng &rng)
-    : m_ground(columns, rows, Ground::Field), m_building(columns, rows, -1)
+    : m_ground(columns, rows, Ground::Field)
+    , m_building(columns, rows, -1)
 {
     m_walls = QRect(3, 3, columns - 6, rows - 6);
     layStreets(rng);
@@ -157,10 +158,22 @@ void TownPlan::placeBuilding(const QRect &lot, Rng &rng)
     // Larger lots keep a yard on one side.
     if (rng.chance(0.45)) {
         switch (rng.range(0, 3)) {
-        case 0: if (cells.width() >= 6) cells.setLeft(cells.left() + 2); break;
-        case 1: if (cells.width() >= 6) cells.setRight(cells.right() - 2); break;
-        case 2: if (cells.height() >= 6) cells.setTop(cells.top() + 2); break;
-        default: if (cells.height() >= 6) cells.setBottom(cells.bottom() - 2); break;
+        case 0:
+            if (cells.width() >= 6)
+                cells.setLeft(cells.left() + 2);
+            break;
+        case 1:
+            if (cells.width() >= 6)
+                cells.setRight(cells.right() - 2);
+            break;
+        case 2:
+            if (cells.height() >= 6)
+                cells.setTop(cells.top() + 2);
+            break;
+        default:
+            if (cells.height() >= 6)
+                cells.setBottom(cells.bottom() - 2);
+            break;
         }
     }
     if (cells != lot)
@@ -171,9 +184,9 @@ void TownPlan::placeBuilding(const QRect &lot, Rng &rng)
     b.roofStyle = rng.range(0, 3);
     const int area = cells.width() * cells.height();
     b.use = area >= 30 && rng.chance(0.5) ? Use::Tavern
-        : rng.chance(0.2)                ? Use::Store
-        : rng.chance(0.15)               ? Use::Smithy
-                                         : Use::House;
+            : rng.chance(0.2)             ? Use::Store
+            : rng.chance(0.15)            ? Use::Smithy
+                                          : Use::House;
     if (cells.width() >= 6)
         b.partitionColumn = cells.left() + cells.width() / 2;
     else if (cells.height() >= 6)

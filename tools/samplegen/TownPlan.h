@@ -14,19 +14,22 @@ class Rng;
 // The layout of a walled town on the grid: what covers each cell, and the
 // buildings with their doors and inner walls. Everything is whole cells, so
 // every wall, eave and street edge lies on a grid line.
-class TownPlan {
+class TownPlan
+{
 public:
     enum class Ground : std::uint8_t { Field, Road, Wall, Tower, Street, Plaza, Yard, Building };
 
     enum class Use : std::uint8_t { House, Tavern, Store, Smithy };
 
-    struct Building {
+    struct Building
+    {
         QRect cells;
         bool roofed = false; // roofed buildings show the roof, the others their rooms
         Use use = Use::House;
         int roofStyle = 0;
         // Doors as cell edges: west edge of (x, y) when vertical, else north edge.
-        struct Door {
+        struct Door
+        {
             QPoint cell;
             bool vertical;
             int swing; // +1 or -1 across the edge, into the building

@@ -12,7 +12,8 @@ namespace vellmar::samplegen {
 class Rng;
 
 // Walls are strokes centred on grid lines: a dark outline with a lighter core.
-struct WallStyle {
+struct WallStyle
+{
     double width;
     QColor outline;
     QColor core;
