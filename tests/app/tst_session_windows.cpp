@@ -5,6 +5,7 @@
 #include "chat/forms/Form2.h"
 #include "chat/forms/PrivateChats.h"
 #include "chat/forms/frmPartyChat.h"
+#include "dice/forms/frmDiceRoll.h"
 #include "session/protocol/Messages.h"
 
 #include <QAction>
@@ -237,6 +238,37 @@ private Q_SLOTS:
         QCOMPARE(lines(toRanger->txtChat).mid(1),
                  (QStringList{QStringLiteral("*ERROR* - possible that user has disconnected"),
                               QStringLiteral("Scout(DM) : where did you go")}));
+    }
+
+    void playerRollsAreAnnouncedAndTheMastersStaySecret()
+    {
+        Participant master, ranger;
+        host(master, QStringLiteral("Scout"));
+        join(ranger, QStringLiteral("Ranger"), master);
+
+        ranger.w().btnDiceRolls->click();
+        auto *rangerDice = ranger.w().findChild<dice::frmDiceRoll *>();
+        QVERIFY(rangerDice);
+        rangerDice->btnQuickRoll20->click();
+        const auto rolledBy = [](const Participant &p, const QString &prefix) {
+            for (const QString &line : lines(p.window->txtChat)) {
+                if (line.startsWith(prefix))
+                    return true;
+            }
+            return false;
+        };
+        QVERIFY(rolledBy(ranger, QStringLiteral("Ranger rolls ")));
+        QTRY_VERIFY(rolledBy(master, QStringLiteral("<val>Ranger rolls ")));
+
+        master.w().btnDiceRolls->click();
+        auto *masterDice = master.w().findChild<dice::frmDiceRoll *>();
+        masterDice->btnQuickRoll20->click();
+        QVERIFY(!masterDice->txtRolls->toPlainText().isEmpty());
+        // Something sent after the roll arrives; the roll itself never did.
+        master.type(QStringLiteral("after the roll"));
+        QTRY_VERIFY(ranger.says(QStringLiteral("Scout(DM) : after the roll")));
+        QVERIFY(!rolledBy(ranger, QStringLiteral("Scout(DM) rolls")));
+        QVERIFY(!rolledBy(master, QStringLiteral("Scout(DM) rolls")));
     }
 
     void playerMenusFollowTheRole()
