@@ -40,6 +40,28 @@ const MarkerLabel &LabelCache::markerLabel(const QString &info, const QString &p
     return *m_labels.insert(key, draw(info, line2, oddX));
 }
 
+const NameLabel &LabelCache::nameLabel(const QString &name)
+{
+    auto found = m_names.constFind(name);
+    if (found != m_names.constEnd())
+        return *found;
+    if (m_names.size() >= maxCachedLabels)
+        m_names.clear();
+    return *m_names.insert(name, drawName(name));
+}
+
+NameLabel LabelCache::drawName(const QString &name) const
+{
+    NameLabel label;
+    label.image = QImage(std::max(1, textWidth(name)), m_lineHeight, QImage::Format_ARGB32_Premultiplied);
+    label.image.fill(Qt::transparent);
+    QPainter painter(&label.image);
+    painter.setPen(Qt::black);
+    painter.setFont(m_font);
+    painter.drawText(0, m_ascent, name);
+    return label;
+}
+
 MarkerLabel LabelCache::draw(const QString &line1, const QString &line2, bool oddX) const
 {
     const int t = m_lineHeight;

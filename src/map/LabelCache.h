@@ -19,6 +19,12 @@ struct MarkerLabel
     int textHeight = 0; // t: height of one line
 };
 
+// An icon's name in black on a transparent ground, the size of its text.
+struct NameLabel
+{
+    QImage image;
+};
+
 // Labels by text. Placing the lines rounds halves to even, so a label looks
 // slightly different at even and odd x; both forms are kept.
 class LabelCache
@@ -27,6 +33,7 @@ public:
     explicit LabelCache(const QFont &font);
 
     const MarkerLabel &markerLabel(const QString &info, const QString &player, bool oddX);
+    const NameLabel &nameLabel(const QString &name);
     const QFont &font() const { return m_font; }
     int textHeight() const { return m_lineHeight; }
     int ascent() const { return m_ascent; }
@@ -47,12 +54,14 @@ private:
     };
 
     MarkerLabel draw(const QString &line1, const QString &line2, bool oddX) const;
+    NameLabel drawName(const QString &name) const;
 
     QFont m_font;
     QFontMetricsF m_metrics;
     int m_lineHeight;
     int m_ascent;
     QHash<Key, MarkerLabel> m_labels;
+    QHash<QString, NameLabel> m_names;
 };
 
 } // namespace vellmar::map

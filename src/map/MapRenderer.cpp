@@ -28,16 +28,9 @@ QRectF around(QPointF centre, double radius, double margin)
 
 // A disc far larger than the view would overflow the rasteriser's fixed-point
 // coordinates; it is filled row by row over the view instead, with its edge
-// pixels in the pen's colour.
-void drawDisc(QPainter &painter, QPointF centre, double radius, const QRect &view)
+// pixels in black.
+void drawHugeDisc(QPainter &painter, QPointF centre, double radius, QColor fill, const QRect &view)
 {
-    constexpr double largestRasterisedRadius = 32768.0;
-    if (radius <= largestRasterisedRadius) {
-        painter.drawEllipse(centre, radius, radius);
-        return;
-    }
-    const QColor fill = painter.brush().color();
-    const QColor edge = painter.pen().color();
     for (int row = view.top(); row <= view.bottom(); ++row) {
         const double dy = row + 0.5 - centre.y();
         if (std::abs(dy) > radius)
@@ -50,10 +43,10 @@ void drawDisc(QPainter &painter, QPointF centre, double radius, const QRect &vie
         const int left = static_cast<int>(from);
         const int right = static_cast<int>(to);
         painter.fillRect(left, row, right - left + 1, 1, fill);
-        if (left > view.left() || centre.x() - half - 0.5 >= view.left())
-            painter.fillRect(left, row, 1, 1, edge);
-        if (right < view.right() || centre.x() + half - 0.5 <= view.right())
-            painter.fillRect(right, row, 1, 1, edge);
+        if (centre.x() - half - 0.5 >= view.left())
+            painter.fillRect(left, row, 1, 1, Qt::black);
+        if (centre.x() + half - 0.5 <= view.right())
+            painter.fillRect(right, row, 1, 1, Qt::black);
     }
 }
 
@@ -63,15 +56,19 @@ MapRenderer::MapRenderer() : m_labels(mapFont()) {}
 
 QColor MapRenderer::background() { return Qt::white; }
 
+void MapRenderer::preparePicture(const QImage &picture) { m_levels.prepare(picture); }
+
 void MapRenderer::paint(QImage &target, const MapState &state, const ViewGeometry &geometry, const MapScene &scene)
 {
     if (!state.mapLoaded || target.isNull())
         return;
-    QPainter painter(&target);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    paintPicture(painter, state.picture, geometry);
+    {
+        QPainter painter(&target);
+        paintPicture(painter, state.picture, geometry);
+    }
     if (scene.showGrid)
-        paintGrid(painter, geometry, state.map10Size, state.map10OffsetX, state.map10OffsetY);
+        paintGrid(target, geometry, state.map10Size, state.map10OffsetX, state.map10OffsetY);
+    QPainter painter(&target);
     if (scene.icons)
         paintIcons(painter, *scene.icons, geometry);
     if (scene.markers)
@@ -80,7 +77,7 @@ void MapRenderer::paint(QImage &target, const MapState &state, const ViewGeometr
         paintSelection(painter, *scene.selectedMarker, scene.ownPlayerID, geometry);
 }
 
-void MapRenderer::paintPicture(QPainter &painter, const QImage &picture, const ViewGeometry &geometry) const
+void MapRenderer::paintPicture(QPainter &painter, const QImage &picture, const ViewGeometry &geometry)
 {
     if (picture.isNull())
         return; // an entry without a readable picture: the grid and markers still show
@@ -92,37 +89,37 @@ void MapRenderer::paintPicture(QPainter &painter, const QImage &picture, const V
     const QRectF visible = whole.intersected(QRectF(0, 0, geometry.viewWidth, geometry.viewHeight));
     if (visible.isEmpty())
         return;
-    const QRectF source((visible.left() - origin.x()) / z, (visible.top() - origin.y()) / z, visible.width() / z,
-                        visible.height() / z);
-    painter.drawImage(visible, picture, source);
+    const PictureLevels::Level level = m_levels.levelFor(picture, z);
+    const double scale = z * level.span; // view pixels per pixel of the chosen level
+    const QRectF source((visible.left() - origin.x()) / scale, (visible.top() - origin.y()) / scale,
+                        visible.width() / scale, visible.height() / scale);
+    painter.drawImage(visible, *level.image, source);
 }
 
-void MapRenderer::paintIcons(QPainter &painter, const tokens::IconCollection &icons, const ViewGeometry &geometry) const
+void MapRenderer::paintIcons(QPainter &painter, const tokens::IconCollection &icons, const ViewGeometry &geometry)
 {
     const QRect view(0, 0, geometry.viewWidth, geometry.viewHeight);
-    const int t = m_labels.textHeight();
-    painter.setFont(m_labels.font());
     icons.forEach([&](const tokens::CIcon &icon) {
         const auto position = geometry.viewPixel(icon.mapX, icon.mapY);
         if (!position)
             return;
-        const QPointF centre = pixelCentre(*position);
         const double radius = std::max(0.0, icon.size * geometry.z);
-        if (radius >= 0.5 && QRectF(view).intersects(around(centre, radius, 1.0))) {
-            painter.setPen(Qt::black);
-            painter.setBrush(fromColourValue(icon.Healthcolor()));
-            drawDisc(painter, centre, radius, view);
+        const QRectF reach = around(pixelCentre(*position), radius, 1.0);
+        if (radius >= 0.5 && QRectF(view).intersects(reach)) {
+            const QColor fill = fromColourValue(icon.Healthcolor());
+            if (reach.width() > 4.0 * (view.width() + view.height()))
+                drawHugeDisc(painter, pixelCentre(*position), radius, fill, view);
+            else
+                m_discs.draw(painter, *position, radius, fill);
         }
         // The name, centred on the disc; what is hit is the disc, the name
         // only says whose it is.
         if (icon.name.isEmpty())
             return;
-        const int w = m_labels.textWidth(icon.name);
-        const QRect nameBox(position->x() - w / 2, position->y() - t / 2, w, t);
-        if (!view.intersects(nameBox.adjusted(-2, -2, 2, 2)))
-            return;
-        painter.setPen(Qt::black);
-        painter.drawText(nameBox.left(), nameBox.top() + m_labels.ascent(), icon.name);
+        const NameLabel &name = m_labels.nameLabel(icon.name);
+        const QPoint topLeft(position->x() - name.image.width() / 2, position->y() - name.image.height() / 2);
+        if (view.intersects(QRect(topLeft, name.image.size())))
+            painter.drawImage(topLeft, name.image);
     });
 }
 
@@ -131,17 +128,14 @@ void MapRenderer::paintMarkers(QPainter &painter, const tokens::MarkerCollection
     const QRect view(0, 0, geometry.viewWidth, geometry.viewHeight);
     const double z = geometry.z;
     const double dotRadius = 2 * z;
-    painter.setPen(Qt::black);
-    painter.setBrush(Qt::white);
     markers.forEach([&](const tokens::CMarker &marker) {
         const auto position = geometry.viewPixel(marker.mapX, marker.mapY);
         if (!position)
             return; // so far outside the view that it cannot show
         const int x = position->x();
         const int y = position->y();
-        const QPointF centre = pixelCentre(*position);
-        if (view.intersects(around(centre, dotRadius, 1.0).toAlignedRect()))
-            painter.drawEllipse(centre, dotRadius, dotRadius);
+        if (QRectF(view).intersects(around(pixelCentre(*position), dotRadius, 1.0)))
+            m_discs.draw(painter, *position, dotRadius, Qt::white);
 
         const MarkerLabel &label = m_labels.markerLabel(marker.info, marker.player, (x & 1) != 0);
         const auto ty = core::roundToInt32(y - 4 * z - 2.0 * label.textHeight);

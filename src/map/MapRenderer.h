@@ -1,7 +1,9 @@
 #pragma once
 
+#include "map/DiscSprites.h"
 #include "map/LabelCache.h"
 #include "map/MapScene.h"
+#include "map/PictureLevels.h"
 #include "map/ViewGeometry.h"
 
 class QImage;
@@ -15,7 +17,9 @@ class MapState;
 // the icons as discs in their health colour; every marker as a dot with a
 // two-line label; the ring around the selected marker. It paints over what
 // the target already shows and clears nothing, so earlier drawing outside the
-// picture stays until the caller clears.
+// picture stays until the caller clears. What it keeps between drawings
+// (reduced pictures, drawn labels and discs) only saves time: every drawing
+// reads the state afresh.
 class MapRenderer
 {
 public:
@@ -25,17 +29,22 @@ public:
     // the view's size in the geometry.
     void paint(QImage &target, const MapState &state, const ViewGeometry &geometry, const MapScene &scene);
 
+    // Does the work a new picture needs before it is first drawn zoomed out.
+    void preparePicture(const QImage &picture);
+
     // What clearing leaves: white.
     static QColor background();
 
 private:
-    void paintPicture(QPainter &painter, const QImage &picture, const ViewGeometry &geometry) const;
-    void paintIcons(QPainter &painter, const tokens::IconCollection &icons, const ViewGeometry &geometry) const;
+    void paintPicture(QPainter &painter, const QImage &picture, const ViewGeometry &geometry);
+    void paintIcons(QPainter &painter, const tokens::IconCollection &icons, const ViewGeometry &geometry);
     void paintMarkers(QPainter &painter, const tokens::MarkerCollection &markers, const ViewGeometry &geometry);
     void paintSelection(QPainter &painter, const tokens::CMarker &marker, std::int32_t ownPlayerID,
                         const ViewGeometry &geometry) const;
 
+    PictureLevels m_levels;
     LabelCache m_labels;
+    DiscSprites m_discs;
 };
 
 } // namespace vellmar::map

@@ -85,6 +85,7 @@ void MapViewController::UpDownZoom_Change(int step, int minimum, int maximum)
 
 void MapViewController::mapReplaced()
 {
+    m_renderer.preparePicture(m_state.picture);
     showPictureCorner();
     SetVScroll();
     SetHScroll();

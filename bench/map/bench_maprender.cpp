@@ -1,0 +1,181 @@
+// Times the map view's clear and repaint at the zoom steps' extremes and the
+// middle, still and while scrolling, and the loading of a large picture.
+// Usage: bench_maprender [--frames N] [--png frame.png]
+#include "map/MapRenderer.h"
+#include "map/MapState.h"
+#include "map/PictureLoader.h"
+#include "tokens/Collections.h"
+
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+using namespace vellmar;
+using namespace vellmar::map;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int mapSide = 8192;
+constexpr int viewWidth = 1920;
+constexpr int viewHeight = 1080;
+
+// A picture with detail everywhere, so no part scales as a flat colour.
+QImage makePicture()
+{
+    QImage picture(mapSide, mapSide, QImage::Format_RGB32);
+    for (int y = 0; y < mapSide; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        for (int x = 0; x < mapSide; ++x)
+            line[x] = qRgb((x * 7 + y) & 0xFF, (x ^ y) & 0xFF, (y * 3) & 0xFF);
+    }
+    return picture;
+}
+
+void addRecords(tokens::MarkerCollection &markers, tokens::IconCollection &icons)
+{
+    QRandomGenerator random(7);
+    const QStringList players{QStringLiteral("Aldric (DM)"), QStringLiteral("Brenna"), QStringLiteral("Corvin"),
+                              QStringLiteral("Dagny"), QStringLiteral("Eskil")};
+    for (int i = 1; i <= 1000; ++i) {
+        auto m = std::make_shared<tokens::CMarker>();
+        m->id = i;
+        m->mapX = random.bounded(mapSide);
+        m->mapY = random.bounded(mapSide);
+        m->info = QStringLiteral("Spot %1").arg(i);
+        m->player = players.at(i % players.size());
+        markers.add(m);
+    }
+    for (int i = 1; i <= 200; ++i) {
+        auto c = std::make_shared<tokens::CIcon>();
+        c->id = i;
+        c->mapX = random.bounded(mapSide);
+        c->mapY = random.bounded(mapSide);
+        c->size = 8 + random.bounded(32);
+        c->maxHealth = 40;
+        c->damage = static_cast<std::int16_t>(random.bounded(55));
+        c->name = QStringLiteral("Goblin %1").arg(i);
+        icons.add(c);
+    }
+}
+
+struct Figures
+{
+    double median = 0;
+    double p95 = 0;
+    double worst = 0;
+};
+
+Figures summarise(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    const auto at = [&ms](double q) { return ms[std::min(ms.size() - 1, static_cast<std::size_t>(q * ms.size()))]; };
+    return {at(0.5), at(0.95), ms.back()};
+}
+
+double millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QImageReader::setAllocationLimit(1024);
+    int frames = 200;
+    QString png;
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i + 1 < args.size(); ++i) {
+        if (args.at(i) == u"--frames")
+            frames = std::max(10, args.at(i + 1).toInt());
+        else if (args.at(i) == u"--png")
+            png = args.at(i + 1);
+    }
+
+    MapState state;
+    state.picture = makePicture();
+    state.mapLoaded = true;
+    tokens::MarkerCollection markers;
+    tokens::IconCollection icons;
+    addRecords(markers, icons);
+    const auto selected = markers.find(500);
+    MapScene scene{&markers, &icons, selected.get(), 0, true};
+    QImage canvas(viewWidth, viewHeight, QImage::Format_RGB32);
+
+    std::printf("Clear and repaint of a %dx%d view, %dx%d map, %zu markers, %zu icons, grid on, %d frames each\n",
+                viewWidth, viewHeight, mapSide, mapSide, markers.size(), icons.size(), frames);
+    std::printf("%-28s %10s %10s %10s %12s\n", "case", "median ms", "p95 ms", "worst ms", "first ms");
+    for (int step : {1, 6, 11}) {
+        for (bool scrolling : {false, true}) {
+            ViewGeometry geometry;
+            geometry.pictureWidth = mapSide;
+            geometry.pictureHeight = mapSide;
+            geometry.viewWidth = viewWidth;
+            geometry.viewHeight = viewHeight;
+            geometry.z = state.zoom = zoomFactor(step, 1, 11);
+            // A fresh renderer, prepared as a map load prepares it, so the
+            // first frame shows the cost of empty label and disc caches.
+            MapRenderer fresh;
+            fresh.preparePicture(state.picture);
+            std::vector<double> times;
+            double first = 0;
+            for (int frame = 0; frame <= frames; ++frame) {
+                if (scrolling) {
+                    geometry.hs = -mapSide / 2 + (frame * 37) % mapSide;
+                    geometry.vs = -mapSide / 2 + (frame * 23) % mapSide;
+                }
+                const auto start = Clock::now();
+                canvas.fill(MapRenderer::background());
+                fresh.paint(canvas, state, geometry, scene);
+                const double ms = millisecondsSince(start);
+                if (frame == 0)
+                    first = ms;
+                else
+                    times.push_back(ms);
+            }
+            const Figures f = summarise(times);
+            const QByteArray name = QStringLiteral("step %1 (z = %2)%3")
+                                        .arg(step)
+                                        .arg(geometry.z, 0, 'g', 5)
+                                        .arg(scrolling ? QStringLiteral(", scrolling") : QString())
+                                        .toUtf8();
+            std::printf("%-28s %10.2f %10.2f %10.2f %12.2f\n", name.constData(), f.median, f.p95, f.worst, first);
+            if (step == 6 && !scrolling && !png.isEmpty())
+                canvas.save(png);
+        }
+    }
+
+    // Loading: the picture as a JPEG file, read and converted like a map load.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.jpg"));
+    if (!state.picture.save(path, "JPG", 85)) {
+        std::printf("could not write %s\n", qPrintable(path));
+        return 1;
+    }
+    std::vector<double> loads;
+    for (int i = 0; i < 3; ++i) {
+        const auto start = Clock::now();
+        const PictureLoad load = loadMapPicture(path);
+        // What a map load does before the first drawing: the reduced copies.
+        MapRenderer().preparePicture(load.picture);
+        loads.push_back(millisecondsSince(start));
+        if (load.picture.isNull()) {
+            std::printf("load failed: %s\n", qPrintable(load.problem));
+            return 1;
+        }
+    }
+    const Figures f = summarise(loads);
+    std::printf("Loading the %dx%d JPEG and reducing it: median %.0f ms, worst %.0f ms (3 runs)\n", mapSide, mapSide,
+                f.median, f.worst);
+    return 0;
+}
