@@ -7,6 +7,7 @@
 #include "chat/forms/frmPartyChat.h"
 #include "dice/forms/frmDiceRoll.h"
 #include "session/protocol/Messages.h"
+#include "tokens/markers/forms/frmSetMarker.h"
 
 #include <QAction>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest/QTest>
 
 using namespace vellmar;
@@ -269,6 +271,48 @@ private Q_SLOTS:
         QTRY_VERIFY(ranger.says(QStringLiteral("Scout(DM) : after the roll")));
         QVERIFY(!rolledBy(ranger, QStringLiteral("Scout(DM) rolls")));
         QVERIFY(!rolledBy(master, QStringLiteral("Scout(DM) rolls")));
+    }
+
+    void markersAreSharedWithTheMastersIds()
+    {
+        Participant master, ranger, cleric;
+        host(master, QStringLiteral("Scout"));
+        join(ranger, QStringLiteral("Ranger"), master);
+        join(cleric, QStringLiteral("Cleric"), master);
+        QTRY_COMPARE(playerNames(ranger.w()).size(), 3);
+        master.w().NextMarkerID(); // the master has handed out one id already
+
+        // A player's "Place Marker": typed into the modal dialog while it is open.
+        ranger.w().menuMapX = 240;
+        ranger.w().menuMapY = -5;
+        QTimer::singleShot(0, [&ranger] {
+            auto *dialog = ranger.w().findChild<tokens::frmSetMarker *>();
+            QVERIFY(dialog && dialog->isVisible());
+            dialog->txtInfo->setText(QStringLiteral("Door"));
+            dialog->btnSet->click();
+        });
+        ranger.w().mnuPlaceMarker->trigger();
+        QVERIFY(ranger.w().state().markers.isEmpty());
+
+        for (Participant *p : {&master, &ranger, &cleric}) {
+            QTRY_COMPARE(p->w().state().markers.size(), std::size_t(1));
+            const auto marker = p->w().state().markers.find(2);
+            QVERIFY(marker);
+            QCOMPARE(marker->info, QStringLiteral("Door"));
+            QCOMPARE(marker->mapX, 240);
+            QCOMPARE(marker->mapY, -5);
+            QCOMPARE(marker->player, QStringLiteral("Ranger"));
+            QCOMPARE(marker->UserID, ranger.w().state().ownPlayerID);
+        }
+
+        // The cleric has it selected when the master removes it everywhere.
+        cleric.w().state().currentMarker = cleric.w().state().markers.find(2);
+        master.w().state().currentMarker = master.w().state().markers.find(2);
+        master.w().mnuRemoveMarker->trigger();
+        QVERIFY(master.w().state().markers.isEmpty());
+        QTRY_VERIFY(cleric.w().state().markers.isEmpty());
+        QVERIFY(!cleric.w().state().currentMarker);
+        QTRY_VERIFY(ranger.w().state().markers.isEmpty());
     }
 
     void playerMenusFollowTheRole()

@@ -15,6 +15,9 @@
 #include "session/binding/UserNamePrompt.h"
 #include "session/protocol/Messages.h"
 #include "session/transport/TcpSessionTransport.h"
+#include "tokens/markers/MarkerExchange.h"
+#include "tokens/markers/forms/frmModifyMarker.h"
+#include "tokens/markers/forms/frmSetMarker.h"
 
 #include <QAction>
 #include <QApplication>
@@ -68,6 +71,7 @@ frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, 
     , m_transportFactory(std::move(transportFactory))
     , m_sounds(std::make_unique<SoundPlayer>())
     , m_client(new QWidget(this))
+    , m_markers(std::make_unique<tokens::MarkerExchange>(m_state, [this] { Picture1_Paint(); }))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vellmar"));
@@ -87,6 +91,10 @@ frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, 
     connect(btnDiceRolls, &QPushButton::clicked, this, &frmMain::btnDiceRolls_Click);
     connect(btnCombat, &QPushButton::clicked, this, &frmMain::btnCombat_Click);
     connect(btnToolbar, &QPushButton::clicked, this, &frmMain::btnToolbar_Click);
+    connect(mnuQuickMarker, &QAction::triggered, this, &frmMain::mnuQuickMarker_Click);
+    connect(mnuPlaceMarker, &QAction::triggered, this, &frmMain::mnuPlaceMarker_Click);
+    connect(mnuModifyMarker, &QAction::triggered, this, &frmMain::mnuModifyMarker_Click);
+    connect(mnuRemoveMarker, &QAction::triggered, this, &frmMain::mnuRemoveMarker_Click);
     connect(mnuPrivateChat1, &QAction::triggered, this, &frmMain::mnuPrivateChat1_Click);
     connect(mnuPrivateChat2, &QAction::triggered, this, &frmMain::mnuPrivateChat2_Click);
     // A main window has no dialog-style default button: Enter in the input box
@@ -389,10 +397,40 @@ void frmMain::receivePrivateLine(std::int32_t from, const QString &senderName, c
     m_privateChats->receive(from, senderName, text);
 }
 
-void frmMain::receiveMarkerMessage(std::int32_t, std::int32_t, const QString &, const QString &)
+void frmMain::receiveMarkerMessage(std::int32_t type, std::int32_t, const QString &, const QString &payload)
 {
-    // Markers are not shared between copies yet.
+    m_markers->receive(type, payload);
 }
+
+void frmMain::RequestPlaceMarker(const tokens::CMarker &p_marker) { m_markers->RequestPlaceMarker(p_marker); }
+
+void frmMain::BroadcastPlaceMarker(const tokens::CMarker &p_marker) { m_markers->BroadcastPlaceMarker(p_marker); }
+
+void frmMain::BroadcastUpdateMarker(const tokens::CMarker &p_marker) { m_markers->BroadcastUpdateMarker(p_marker); }
+
+void frmMain::mnuQuickMarker_Click() { m_markers->placeMarker(QStringLiteral("Here"), menuMapX, menuMapY); }
+
+void frmMain::mnuPlaceMarker_Click()
+{
+    if (!m_setMarker)
+        m_setMarker = new tokens::frmSetMarker(*m_markers, m_questions, this);
+    m_setMarker->mapX = menuMapX;
+    m_setMarker->mapY = menuMapY;
+    m_setMarker->exec();
+}
+
+void frmMain::mnuModifyMarker_Click()
+{
+    const auto marker = m_state.currentMarker;
+    if (!marker)
+        return;
+    tokens::frmModifyMarker dialog(*m_markers, m_questions, this);
+    dialog.id = marker->id;
+    dialog.txtInfo->setText(marker->info);
+    dialog.exec();
+}
+
+void frmMain::mnuRemoveMarker_Click() { m_markers->removeCurrentMarker(); }
 
 void frmMain::setBusy(bool busy)
 {

@@ -37,6 +37,11 @@ class frmDiceRoll;
 namespace vellmar::combat {
 class frmCombat;
 }
+namespace vellmar::tokens {
+class CMarker;
+class MarkerExchange;
+class frmSetMarker;
+} // namespace vellmar::tokens
 namespace vellmar::chat {
 class frmPartyChat;
 class PrivateChats;
@@ -68,6 +73,7 @@ public:
     SharedState &state() { return m_state; }
     chat::frmPartyChat &partyChat() { return *m_partyChat; }
     chat::PrivateChats &privateChats() { return *m_privateChats; }
+    tokens::MarkerExchange &markerExchange() { return *m_markers; }
     session::SessionTransport *directPlay() const { return m_directPlay.get(); }
     const SoundPlayer &sounds() const { return *m_sounds; }
     std::int32_t eventHandle() const { return m_eventHandle; }
@@ -79,6 +85,9 @@ public:
     void Picture1_Paint();
     void SetHScroll();
     void SetVScroll();
+    void RequestPlaceMarker(const tokens::CMarker &p_marker);
+    void BroadcastPlaceMarker(const tokens::CMarker &p_marker);
+    void BroadcastUpdateMarker(const tokens::CMarker &p_marker);
     std::int32_t NextMarkerID() { return m_state.NextMarkerID(); }
     std::int32_t NextIconID() { return m_state.NextIconID(); }
 
@@ -165,6 +174,10 @@ private:
     void btnToolbar_Click();
     void mnuPrivateChat1_Click();
     void mnuPrivateChat2_Click() { mnuPrivateChat1_Click(); }
+    void mnuQuickMarker_Click();
+    void mnuPlaceMarker_Click();
+    void mnuModifyMarker_Click();
+    void mnuRemoveMarker_Click();
     void lstPlayer_MouseMove(QPoint position);
     void lstPlayer_MouseDown(Qt::MouseButtons buttons, QPoint position);
     void btnResize_MouseDown(Qt::MouseButton button, int y);
@@ -204,6 +217,8 @@ private:
     QPointer<combat::frmCombat> m_combat;
     QPointer<frmToolbar> m_toolbar;
     std::unique_ptr<chat::PrivateChats> m_privateChats;
+    std::unique_ptr<tokens::MarkerExchange> m_markers;
+    QPointer<tokens::frmSetMarker> m_setMarker; // kept between uses: it offers the last text
 };
 
 } // namespace vellmar::app

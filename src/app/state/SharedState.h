@@ -29,6 +29,9 @@ public:
     // The records on this copy's map, in the order they were added.
     tokens::IconCollection icons;
     tokens::MarkerCollection markers;
+    // The selection on the map; null when nothing is selected.
+    tokens::MarkerCollection::Pointer currentMarker;
+    tokens::IconCollection::Pointer currentIcon;
 
     // Hands out 1, 2, 3, ... ; the master's counter is the only source of
     // marker ids in a session.

@@ -1,0 +1,174 @@
+#include "MarkerExchange.h"
+
+#include "app/state/SharedState.h"
+#include "session/protocol/Messages.h"
+
+#include <memory>
+
+namespace vellmar::tokens {
+
+namespace {
+
+template <typename T>
+const T *valueOf(const session::Parsed<T> &parsed)
+{
+    return std::get_if<T>(&parsed);
+}
+
+} // namespace
+
+MarkerExchange::MarkerExchange(app::SharedState &state, std::function<void()> repaint)
+    : m_state(state)
+    , m_repaint(std::move(repaint))
+{}
+
+void MarkerExchange::placeMarker(const QString &info, std::int32_t mapX, std::int32_t mapY)
+{
+    CMarker marker;
+    marker.info = info;
+    marker.player = m_state.userName;
+    marker.mapX = mapX;
+    marker.mapY = mapY;
+    marker.UserID = m_state.ownPlayerID;
+    if (m_state.isMaster)
+        addMastersMarker(std::move(marker));
+    else
+        RequestPlaceMarker(marker); // appears when the master announces it
+}
+
+void MarkerExchange::addMastersMarker(CMarker marker)
+{
+    marker.id = m_state.NextMarkerID();
+    auto record = std::make_shared<CMarker>(std::move(marker));
+    // Ids come from this copy's own counter, so only markers received before
+    // we became the id source could collide; such a clash keeps the old one.
+    if (!m_state.markers.add(record))
+        return;
+    BroadcastPlaceMarker(*record);
+    m_repaint();
+}
+
+bool MarkerExchange::modifyMarker(std::int32_t id, const QString &info)
+{
+    const auto marker = m_state.markers.find(id);
+    if (!marker)
+        return false;
+    marker->info = info;
+    BroadcastUpdateMarker(*marker);
+    m_repaint();
+    return true;
+}
+
+void MarkerExchange::removeCurrentMarker()
+{
+    const auto marker = m_state.currentMarker;
+    if (!marker)
+        return; // a removal from the network may have cleared it meanwhile
+    m_state.sendToAll(session::MSG_REMOVE_MARKER, session::formatPayload(session::RemoveMarkerPayload{marker->id}));
+    m_state.markers.remove(recordKey(marker->id));
+    m_state.currentMarker.reset();
+    m_repaint();
+}
+
+void MarkerExchange::RequestPlaceMarker(const CMarker &p_marker)
+{
+    m_state.sendToAll(session::MSG_REQUEST_MARKER,
+                      session::formatPayload(session::RequestMarkerPayload{p_marker.info, p_marker.mapX, p_marker.mapY,
+                                                                           p_marker.player, p_marker.UserID}));
+}
+
+void MarkerExchange::BroadcastPlaceMarker(const CMarker &p_marker)
+{
+    m_state.sendToAll(session::MSG_PLACE_MARKER,
+                      session::formatPayload(session::PlaceMarkerPayload{
+                          p_marker.id, p_marker.info, p_marker.mapX, p_marker.mapY, p_marker.player, p_marker.UserID}));
+}
+
+void MarkerExchange::BroadcastUpdateMarker(const CMarker &p_marker)
+{
+    m_state.sendToAll(session::MSG_UPDATE_MARKER, session::formatPayload(session::UpdateMarkerPayload{
+                                                      p_marker.id, p_marker.info, p_marker.mapX, p_marker.mapY}));
+}
+
+void MarkerExchange::receive(std::int32_t type, const QString &payload)
+{
+    switch (type) {
+    case session::MSG_REMOVE_MARKER:
+        receiveRemove(payload);
+        break;
+    case session::MSG_PLACE_MARKER:
+        receivePlace(payload);
+        break;
+    case session::MSG_REQUEST_MARKER:
+        receiveRequest(payload);
+        break;
+    case session::MSG_UPDATE_MARKER:
+        receiveUpdate(payload);
+        break;
+    default:
+        break;
+    }
+}
+
+void MarkerExchange::receiveRemove(const QString &payload)
+{
+    // The payload is the key itself.
+    if (!m_state.markers.contains(payload))
+        return;
+    if (m_state.currentMarker && recordKey(m_state.currentMarker->id) == payload)
+        m_state.currentMarker.reset();
+    m_state.markers.remove(payload);
+    m_repaint();
+}
+
+void MarkerExchange::receivePlace(const QString &payload)
+{
+    const auto parsed = session::parsePlaceMarker(payload);
+    const auto *fields = valueOf(parsed);
+    if (!fields)
+        return;
+    auto marker = std::make_shared<CMarker>();
+    marker->id = fields->id;
+    marker->info = fields->info;
+    marker->mapX = fields->mapX;
+    marker->mapY = fields->mapY;
+    marker->player = fields->player;
+    marker->UserID = fields->userId;
+    // An id we already hold (placed here before joining) keeps our marker.
+    if (m_state.markers.add(marker))
+        m_repaint();
+}
+
+void MarkerExchange::receiveRequest(const QString &payload)
+{
+    if (!m_state.isMaster)
+        return;
+    const auto parsed = session::parseRequestMarker(payload);
+    const auto *fields = valueOf(parsed);
+    if (!fields)
+        return;
+    CMarker marker;
+    marker.info = fields->info;
+    marker.mapX = fields->mapX;
+    marker.mapY = fields->mapY;
+    marker.player = fields->player;
+    marker.UserID = fields->userId;
+    addMastersMarker(std::move(marker));
+}
+
+void MarkerExchange::receiveUpdate(const QString &payload)
+{
+    const auto parsed = session::parseUpdateMarker(payload);
+    const auto *fields = valueOf(parsed);
+    if (!fields)
+        return;
+    const auto marker = m_state.markers.find(fields->id);
+    if (!marker)
+        return;
+    marker->info = fields->info;
+    marker->mapX = fields->mapX;
+    marker->mapY = fields->mapY;
+    m_repaint();
+}
+
+} // namespace vellmar::tokens

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "tokens/CMarker.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+namespace vellmar::app {
+class SharedState;
+}
+
+namespace vellmar::tokens {
+
+// Markers shared by everyone: this copy's marker commands, the messages that
+// carry them, and what happens when such a message arrives. The game
+// master's copy alone hands out marker ids, so a player's new marker goes
+// there first and appears everywhere when the master announces it.
+class MarkerExchange
+{
+public:
+    MarkerExchange(app::SharedState &state, std::function<void()> repaint);
+
+    // A new marker of this participant (the quick marker and the place dialog).
+    void placeMarker(const QString &info, std::int32_t mapX, std::int32_t mapY);
+    // False when the marker is gone (removed meanwhile); nothing is sent then.
+    bool modifyMarker(std::int32_t id, const QString &info);
+    // Removes the selected marker everywhere; does nothing without a selection.
+    void removeCurrentMarker();
+
+    // Each sends one message to all, and only while in a session.
+    void RequestPlaceMarker(const CMarker &p_marker);
+    void BroadcastPlaceMarker(const CMarker &p_marker);
+    void BroadcastUpdateMarker(const CMarker &p_marker);
+
+    // A received marker message (types 4, 6, 11, 12). Messages naming an
+    // unknown marker, or that cannot be read, change nothing.
+    void receive(std::int32_t type, const QString &payload);
+
+    // Marker texts travel in ";"-joined messages.
+    static bool acceptableInfo(const QString &info) { return !info.contains(u';'); }
+
+private:
+    void addMastersMarker(CMarker marker);
+    void receiveRemove(const QString &payload);
+    void receivePlace(const QString &payload);
+    void receiveRequest(const QString &payload);
+    void receiveUpdate(const QString &payload);
+
+    app::SharedState &m_state;
+    std::function<void()> m_repaint;
+};
+
+} // namespace vellmar::tokens

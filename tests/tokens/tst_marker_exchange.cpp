@@ -1,0 +1,170 @@
+#include "RecordingSender.h"
+#include "app/state/SharedState.h"
+#include "session/protocol/Messages.h"
+#include "tokens/markers/MarkerExchange.h"
+
+#include <QtTest/QTest>
+
+using namespace vellmar;
+using tokens::MarkerExchange;
+
+namespace {
+
+// One copy's marker world: its state, what it sent, how often it repainted.
+struct Copy
+{
+    app::SharedState state;
+    RecordingSender sender;
+    int repaints = 0;
+    MarkerExchange exchange{state, [this] { ++repaints; }};
+
+    void joinAs(const QString &name, std::int32_t id, bool master)
+    {
+        state.userName = name;
+        state.ownPlayerID = id;
+        state.inSession = true;
+        state.isMaster = master;
+        state.sender = &sender;
+    }
+    QStringList sentOfType(std::int32_t type) const
+    {
+        QStringList payloads;
+        for (const auto &[to, message] : sender.sent) {
+            if (message.type == type)
+                payloads << message.payload;
+        }
+        return payloads;
+    }
+};
+
+} // namespace
+
+class TestMarkerExchange : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void offlineMarkersStayLocal()
+    {
+        Copy copy;
+        copy.exchange.placeMarker(QStringLiteral("Here"), 40, -5);
+        QCOMPARE(copy.state.markers.size(), std::size_t(1));
+        const auto marker = copy.state.markers.find(1);
+        QVERIFY(marker);
+        QCOMPARE(marker->info, QStringLiteral("Here"));
+        QCOMPARE(marker->mapX, 40);
+        QCOMPARE(marker->mapY, -5);
+        QCOMPARE(copy.repaints, 1);
+        QVERIFY(copy.sender.sent.isEmpty());
+    }
+
+    void playersMarkerMakesOneRoundTripThroughTheMaster()
+    {
+        Copy master, player, other;
+        master.joinAs(QStringLiteral("Scout(DM)"), 5, true);
+        player.joinAs(QStringLiteral("Ranger"), 9, false);
+        other.joinAs(QStringLiteral("Cleric"), 12, false);
+        master.state.NextMarkerID(); // the master already handed out marker 1
+
+        player.exchange.placeMarker(QStringLiteral("Door"), -5, 0);
+        QVERIFY(player.state.markers.isEmpty()); // nothing until the master answers
+        QCOMPARE(player.sentOfType(session::MSG_REQUEST_MARKER), QStringList{QStringLiteral("Door;-5;0;Ranger;9")});
+
+        // Only the master answers a request, with exactly one announcement.
+        other.exchange.receive(session::MSG_REQUEST_MARKER, QStringLiteral("Door;-5;0;Ranger;9"));
+        QVERIFY(other.state.markers.isEmpty());
+        QVERIFY(other.sender.sent.isEmpty());
+        master.exchange.receive(session::MSG_REQUEST_MARKER, QStringLiteral("Door;-5;0;Ranger;9"));
+        const QStringList announced = master.sentOfType(session::MSG_PLACE_MARKER);
+        QCOMPARE(announced, QStringList{QStringLiteral("2;Door;-5;0;Ranger;9")});
+        QCOMPARE(master.sender.sent.size(), 1);
+
+        for (Copy *copy : {&player, &other}) {
+            copy->exchange.receive(session::MSG_PLACE_MARKER, announced.first());
+            const auto marker = copy->state.markers.find(2);
+            QVERIFY(marker);
+            QCOMPARE(marker->player, QStringLiteral("Ranger"));
+            QCOMPARE(marker->UserID, 9);
+            QCOMPARE(copy->repaints, 1);
+        }
+    }
+
+    void brokenOrClashingAnnouncementsAreSkipped()
+    {
+        Copy copy;
+        copy.joinAs(QStringLiteral("Ranger"), 9, false);
+        copy.exchange.receive(session::MSG_PLACE_MARKER, QStringLiteral("3;Old;1;1;Scout(DM);5"));
+        copy.exchange.receive(session::MSG_PLACE_MARKER, QStringLiteral("3;New;2;2;Scout(DM);5"));
+        copy.exchange.receive(session::MSG_PLACE_MARKER, QStringLiteral("x;Bad;2;2;Scout(DM);5"));
+        copy.exchange.receive(session::MSG_PLACE_MARKER, QStringLiteral("4;Short;2;2"));
+        QCOMPARE(copy.state.markers.size(), std::size_t(1));
+        QCOMPARE(copy.state.markers.find(3)->info, QStringLiteral("Old"));
+        QCOMPARE(copy.repaints, 1);
+
+        Copy master;
+        master.joinAs(QStringLiteral("Scout(DM)"), 5, true);
+        master.exchange.receive(session::MSG_REQUEST_MARKER, QStringLiteral("Door;left;0;Ranger;9"));
+        QVERIFY(master.state.markers.isEmpty());
+        QVERIFY(master.sender.sent.isEmpty());
+    }
+
+    void updatesAndRemovalsByIdFromAnyone()
+    {
+        Copy copy;
+        copy.joinAs(QStringLiteral("Ranger"), 9, false);
+        copy.exchange.receive(session::MSG_PLACE_MARKER, QStringLiteral("17;Trap;240;118;Scout(DM);5"));
+        copy.exchange.receive(session::MSG_PLACE_MARKER, QStringLiteral("18;Gold;10;10;Ranger;9"));
+        const int before = copy.repaints;
+
+        copy.exchange.receive(session::MSG_UPDATE_MARKER, QStringLiteral("17;Disarmed;250;120"));
+        const auto trap = copy.state.markers.find(17);
+        QCOMPARE(trap->info, QStringLiteral("Disarmed"));
+        QCOMPARE(trap->mapX, 250);
+        QCOMPARE(trap->mapY, 120);
+        QCOMPARE(trap->player, QStringLiteral("Scout(DM)"));
+        QCOMPARE(trap->UserID, 5);
+        QCOMPARE(copy.repaints, before + 1);
+
+        // Unknown ids and unreadable numbers change nothing and repaint nothing.
+        copy.exchange.receive(session::MSG_UPDATE_MARKER, QStringLiteral("99;X;1;1"));
+        copy.exchange.receive(session::MSG_UPDATE_MARKER, QStringLiteral("17;X;one;1"));
+        copy.state.currentMarker = copy.state.markers.find(18);
+        copy.exchange.receive(session::MSG_REMOVE_MARKER, QStringLiteral("99"));
+        QCOMPARE(trap->info, QStringLiteral("Disarmed"));
+        QCOMPARE(copy.repaints, before + 1);
+        QVERIFY(copy.state.currentMarker);
+
+        // Removing another marker keeps the selection; removing the selected one clears it.
+        copy.exchange.receive(session::MSG_REMOVE_MARKER, QStringLiteral("17"));
+        QVERIFY(copy.state.currentMarker);
+        copy.exchange.receive(session::MSG_REMOVE_MARKER, QStringLiteral("18"));
+        QVERIFY(!copy.state.currentMarker);
+        QVERIFY(copy.state.markers.isEmpty());
+        QVERIFY(copy.sender.sent.isEmpty());
+    }
+
+    void ownCommandsOnExistingMarkers()
+    {
+        Copy master;
+        master.joinAs(QStringLiteral("Scout(DM)"), 5, true);
+        master.exchange.placeMarker(QStringLiteral("Trap"), 1, 2);
+        QCOMPARE(master.sentOfType(session::MSG_PLACE_MARKER), QStringList{QStringLiteral("1;Trap;1;2;Scout(DM);5")});
+
+        QVERIFY(master.exchange.modifyMarker(1, QStringLiteral("Pit")));
+        QCOMPARE(master.sentOfType(session::MSG_UPDATE_MARKER), QStringList{QStringLiteral("1;Pit;1;2")});
+
+        master.state.currentMarker = master.state.markers.find(1);
+        master.exchange.removeCurrentMarker();
+        QCOMPARE(master.sentOfType(session::MSG_REMOVE_MARKER), QStringList{QStringLiteral("1")});
+        QVERIFY(master.state.markers.isEmpty());
+        QVERIFY(!master.state.currentMarker);
+
+        // Gone meanwhile: nothing is sent; no selection: nothing happens.
+        const auto sentBefore = master.sender.sent.size();
+        QVERIFY(!master.exchange.modifyMarker(1, QStringLiteral("Late")));
+        master.exchange.removeCurrentMarker();
+        QCOMPARE(master.sender.sent.size(), sentBefore);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMarkerExchange)
+#include "tst_marker_exchange.moc"
