@@ -53,6 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     roundTrip(body, parseAck);
     roundTrip(body, parseJoined);
     roundTrip(body, parseLeft);
+    roundTrip(body, parseReplayRequest);
     parseEmpty(body);
     return 0;
 }

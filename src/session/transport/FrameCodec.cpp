@@ -20,6 +20,7 @@ bool isKnownFrameKind(std::uint8_t kind)
     case FrameKind::Left:
     case FrameKind::Replay:
     case FrameKind::ReplayEnd:
+    case FrameKind::ReplayRequest:
     case FrameKind::Ping:
     case FrameKind::Bye:
         return true;

@@ -25,6 +25,7 @@ enum class FrameKind : std::uint8_t {
     Left = 0x24,
     Replay = 0x25,
     ReplayEnd = 0x26,
+    ReplayRequest = 0x27,
     Ping = 0x30,
     Bye = 0x31,
 };

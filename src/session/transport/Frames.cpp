@@ -138,6 +138,13 @@ QByteArray encode(const LeftFrame &f)
     return encodeFrame(FrameKind::Left, w.buffer());
 }
 
+QByteArray encode(const ReplayRequestFrame &f)
+{
+    wire::Writer w;
+    w.u64(f.fromSeq);
+    return encodeFrame(FrameKind::ReplayRequest, w.buffer());
+}
+
 QByteArray encodeEmpty(FrameKind kind)
 {
     return encodeFrame(kind, {});
@@ -286,6 +293,14 @@ std::optional<LeftFrame> parseLeft(QByteArrayView body)
     f.id = r.u32();
     if (!validId(f.id))
         return std::nullopt;
+    return finish(r, f);
+}
+
+std::optional<ReplayRequestFrame> parseReplayRequest(QByteArrayView body)
+{
+    wire::Reader r(body);
+    ReplayRequestFrame f;
+    f.fromSeq = r.u64();
     return finish(r, f);
 }
 

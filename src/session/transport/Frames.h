@@ -146,6 +146,14 @@ struct LeftFrame
     bool operator==(const LeftFrame &) const = default;
 };
 
+// From a new host: send what you have with a seq above fromSeq, plus what
+// was never confirmed.
+struct ReplayRequestFrame
+{
+    std::uint64_t fromSeq = 0;
+    bool operator==(const ReplayRequestFrame &) const = default;
+};
+
 QByteArray encode(const HelloFrame &f);
 QByteArray encode(const ResumeFrame &f);
 QByteArray encode(const QueryFrame &f);
@@ -157,6 +165,7 @@ QByteArray encode(const DeliverFrame &f, FrameKind kind = FrameKind::Deliver);
 QByteArray encode(const AckFrame &f);
 QByteArray encode(const JoinedFrame &f);
 QByteArray encode(const LeftFrame &f);
+QByteArray encode(const ReplayRequestFrame &f);
 QByteArray encodeEmpty(FrameKind kind); // Ping, Bye, ReplayEnd
 
 // maxPayload bounds message payloads; frames cannot exceed the frame cap anyway.
@@ -171,6 +180,7 @@ std::optional<DeliverFrame> parseDeliver(QByteArrayView body);
 std::optional<AckFrame> parseAck(QByteArrayView body);
 std::optional<JoinedFrame> parseJoined(QByteArrayView body);
 std::optional<LeftFrame> parseLeft(QByteArrayView body);
+std::optional<ReplayRequestFrame> parseReplayRequest(QByteArrayView body);
 bool parseEmpty(QByteArrayView body);
 
 // The first frame a host accepts on a new connection.

@@ -28,7 +28,7 @@ HostCore::HostCore(const TransportSettings &settings, const SessionDescription &
       m_history(settings.historyCapacity)
 {
     m_takeoverTimer.setSingleShot(true);
-    connect(&m_takeoverTimer, &QTimer::timeout, this, &HostCore::finishTakeover);
+    connect(&m_takeoverTimer, &QTimer::timeout, this, &HostCore::onTakeoverTimer);
 }
 
 HostCore::~HostCore() = default;
@@ -76,12 +76,8 @@ void HostCore::takeOver(QTcpServer *server, const TakeoverState &state)
         Member &m = m_members[id];
         m.replayDone = false;
     }
-    for (const auto &known : state.known) {
-        const auto key = std::make_pair(known.from, known.csn);
-        auto [it, inserted] = m_recovered.emplace(key, known);
-        if (!inserted && it->second.seq == 0)
-            it->second.seq = known.seq;
-    }
+    for (const auto &known : state.known)
+        recover(known);
     m_takeoverTimer.start(m_settings.resumeGrace);
     acceptConnections();
     maybeFinishTakeover();
@@ -120,7 +116,8 @@ bool HostCore::sendFromLocal(PlayerId to, const QByteArray &payload)
         return false;
     ++m_localCsn;
     if (m_takingOver) {
-        m_queued.append({m_localId, SendFrame{m_localCsn, static_cast<std::uint32_t>(to), payload}});
+        recover(DeliverFrame{0, static_cast<std::uint32_t>(m_localId), static_cast<std::uint32_t>(to), m_localCsn,
+                             payload});
         return true;
     }
     relay(m_localId, to, m_localCsn, payload);
@@ -165,8 +162,12 @@ void HostCore::acceptConnections()
     while (m_server && m_server->hasPendingConnections()) {
         QTcpSocket *socket = m_server->nextPendingConnection();
         if (m_pending.size() >= m_settings.maxPendingHandshakes) {
-            socket->abort();
-            socket->deleteLater();
+            // Told to come back later rather than cut off: after a host
+            // change everyone arrives at once.
+            socket->setParent(this);
+            socket->write(encode(RejectFrame{RejectReason::Busy, QStringLiteral("Too many connections at once")}));
+            socket->disconnectFromHost();
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             continue;
         }
         auto *link = new PeerLink(socket, m_settings, this);
@@ -268,8 +269,14 @@ void HostCore::acceptResume(PeerLink *link, const ResumeFrame &resume)
     m_pending.removeOne(link);
     attach(id, link);
     link->send(encode(welcomeFor(id)));
-    if (m_takingOver)
-        return; // it sends its record next; deliveries wait for the take-over to end
+    if (m_takingOver) {
+        // Deliveries wait for the take-over to end.
+        if (m_replaying) {
+            member.replayDone = false;
+            link->send(encode(ReplayRequestFrame{m_replayFloor}));
+        }
+        return maybeFinishTakeover();
+    }
     m_history.forEachAfter(resume.lastSeq, [&](const SequencedEvent &e) {
         if (e.concerns(resume.playerId))
             link->send(e.frame);
@@ -318,12 +325,9 @@ void HostCore::onMemberFrame(PlayerId id, FrameKind kind, QByteArrayView body)
         break;
     case FrameKind::Replay:
         if (const auto replay = parseDeliver(body)) {
-            if (m_takingOver && !member.replayDone && replay->csn != 0
+            if (m_takingOver && m_replaying && !member.replayDone
                 && m_recovered.size() < static_cast<std::size_t>(m_settings.historyCapacity) * 4) {
-                const auto key = std::make_pair(replay->from, replay->csn);
-                auto [at, inserted] = m_recovered.emplace(key, *replay);
-                if (!inserted && at->second.seq == 0)
-                    at->second.seq = replay->seq;
+                recover(*replay);
                 if (static_cast<PlayerId>(replay->from) == id)
                     member.lastCsn = std::max(member.lastCsn, replay->csn);
             }
@@ -390,8 +394,8 @@ void HostCore::handleSend(PlayerId from, const SendFrame &frame)
     }
     member.lastCsn = frame.csn;
     if (m_takingOver) {
-        m_queued.append({from, frame});
-        return;
+        recover(DeliverFrame{0, static_cast<std::uint32_t>(from), frame.to, frame.csn, frame.payload});
+        return; // confirmed when the take-over ends
     }
     const std::uint64_t seq = relay(from, static_cast<PlayerId>(frame.to), frame.csn, frame.payload);
     member.link->send(encode(AckFrame{frame.csn, seq}));
@@ -468,14 +472,58 @@ void HostCore::dropLink(PeerLink *link)
     link->deleteLater();
 }
 
+void HostCore::recover(const DeliverFrame &d)
+{
+    if (d.csn == 0)
+        return;
+    auto [it, inserted] = m_recovered.emplace(std::make_pair(d.from, d.csn), d);
+    if (!inserted && it->second.seq == 0)
+        it->second.seq = d.seq;
+}
+
+void HostCore::onTakeoverTimer()
+{
+    if (m_takingOver && !m_replaying)
+        startReplay();
+    else
+        finishTakeover();
+}
+
+// Everyone who came back has said how far it got; only what lies beyond the
+// least of those can be missing anywhere, so only that is asked for.
+void HostCore::startReplay()
+{
+    m_replaying = true;
+    m_replayFloor = m_localResumedFrom;
+    for (const auto &[id, member] : m_members) {
+        if (member.link)
+            m_replayFloor = std::min(m_replayFloor, member.resumedFrom);
+    }
+    std::erase_if(m_recovered, [this](const auto &kv) { return kv.second.seq != 0 && kv.second.seq <= m_replayFloor; });
+    for (auto &[id, member] : m_members) {
+        member.replayDone = false;
+        if (member.link)
+            member.link->send(encode(ReplayRequestFrame{m_replayFloor}));
+    }
+    m_takeoverTimer.start(m_settings.resumeGrace);
+    maybeFinishTakeover();
+}
+
 void HostCore::maybeFinishTakeover()
 {
     if (!m_takingOver)
         return;
-    const bool allBack = std::all_of(m_members.cbegin(), m_members.cend(), [](const auto &kv) {
-        return kv.second.link && kv.second.replayDone;
+    if (!m_replaying) {
+        const bool allBack = std::all_of(m_members.cbegin(), m_members.cend(),
+                                         [](const auto &kv) { return kv.second.link != nullptr; });
+        if (allBack)
+            startReplay();
+        return;
+    }
+    const bool allSent = std::all_of(m_members.cbegin(), m_members.cend(), [](const auto &kv) {
+        return !kv.second.link || kv.second.replayDone;
     });
-    if (allBack)
+    if (allSent)
         QMetaObject::invokeMethod(this, &HostCore::finishTakeover, Qt::QueuedConnection);
 }
 
@@ -484,6 +532,7 @@ void HostCore::finishTakeover()
     if (!m_takingOver)
         return;
     m_takingOver = false;
+    m_replaying = false;
     m_takeoverTimer.stop();
 
     // Members that did not come back are gone.
@@ -521,6 +570,10 @@ void HostCore::finishTakeover()
         const auto local = static_cast<std::uint32_t>(m_localId);
         if (d.seq > m_localResumedFrom && (d.to == local || (d.to == 0 && d.from != local)))
             m_sink.deliverLocal(static_cast<PlayerId>(d.from), static_cast<PlayerId>(d.to), d.payload);
+        // Its sender may never have had the confirmation.
+        auto sender = m_members.find(static_cast<PlayerId>(d.from));
+        if (sender != m_members.end() && sender->second.link)
+            sender->second.link->send(encode(AckFrame{d.csn, d.seq}));
     }
     m_seq = highest;
     for (const auto &d : unconfirmed) {
@@ -554,19 +607,6 @@ void HostCore::finishTakeover()
             removePlayer(id);
     }
     m_sink.noticeLocal(NOTICE_HOST_MIGRATED, m_localId);
-
-    const auto queued = std::exchange(m_queued, {});
-    for (const auto &q : queued) {
-        if (q.from == m_localId) {
-            relay(q.from, static_cast<PlayerId>(q.frame.to), q.frame.csn, q.frame.payload);
-            continue;
-        }
-        auto it = m_members.find(q.from);
-        if (it == m_members.end() || !it->second.link)
-            continue;
-        const std::uint64_t seq = relay(q.from, static_cast<PlayerId>(q.frame.to), q.frame.csn, q.frame.payload);
-        it->second.link->send(encode(AckFrame{q.frame.csn, seq}));
-    }
 }
 
 } // namespace vellmar::session

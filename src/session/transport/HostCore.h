@@ -59,11 +59,6 @@ private:
         bool replayDone = true;
         std::unique_ptr<QTimer> grace;
     };
-    struct QueuedSend
-    {
-        PlayerId from;
-        SendFrame frame;
-    };
 
     void acceptConnections();
     void onHandshake(PeerLink *link, FrameKind kind, QByteArrayView body);
@@ -81,6 +76,9 @@ private:
     void suspend(PlayerId id);
     void broadcastFrame(const QByteArray &frame, PlayerId except);
     WelcomeFrame welcomeFor(PlayerId id) const;
+    void recover(const DeliverFrame &d);
+    void startReplay();
+    void onTakeoverTimer();
     void finishTakeover();
     void maybeFinishTakeover();
     void dropLink(PeerLink *link);
@@ -100,12 +98,15 @@ private:
     std::uint32_t m_highestId = 0;
 
     // Take-over state: messages recovered from the members' own records,
-    // keyed by (sender, sender's counter) so each is delivered once.
+    // keyed by (sender, sender's counter) so each is delivered once. First
+    // the members come back (gathering), then they send what the others may
+    // lack (replaying).
     bool m_takingOver = false;
+    bool m_replaying = false;
+    std::uint64_t m_replayFloor = 0;
     PlayerId m_oldHost = 0;
     std::uint64_t m_localResumedFrom = 0;
     std::map<std::pair<std::uint32_t, std::uint64_t>, DeliverFrame> m_recovered;
-    QList<QueuedSend> m_queued;
     QList<RosterEntry> m_newDuringTakeover;
     QTimer m_takeoverTimer;
 };

@@ -26,13 +26,13 @@ PeerLink *MemberSide::makeLink(QTcpSocket *socket)
     auto *link = new PeerLink(socket, m_settings, this);
     link->setFrameHandler([this](FrameKind kind, QByteArrayView body) { onHostFrame(kind, body); });
     // Deferred: the link may fail in the middle of a send.
-    link->setCloseHandler([this, link](PeerLink::CloseReason) {
-        QMetaObject::invokeMethod(this, [this, link] {
+    link->setCloseHandler([this, link](PeerLink::CloseReason reason) {
+        QMetaObject::invokeMethod(this, [this, link, reason] {
             if (m_link != link)
                 return;
             m_link = nullptr;
             link->deleteLater();
-            onHostClosed();
+            onHostClosed(reason);
         }, Qt::QueuedConnection);
     });
     return link;
@@ -142,11 +142,8 @@ void MemberSide::onHostFrame(FrameKind kind, QByteArrayView body)
             const auto welcome = parseWelcome(body);
             if (welcome && (m_state == State::Joining || static_cast<PlayerId>(welcome->playerId) == m_ownId)) {
                 const bool fresh = m_state == State::Joining;
-                const bool newHost = !fresh && m_target != m_oldHost;
                 applyWelcome(*welcome, fresh);
                 m_state = State::Joined;
-                if (newHost)
-                    sendRecord();
                 if (!fresh)
                     resendUnacked();
                 return;
@@ -214,6 +211,10 @@ void MemberSide::onHostFrame(FrameKind kind, QByteArrayView body)
         if (parseEmpty(body))
             return;
         break;
+    case FrameKind::ReplayRequest:
+        if (const auto r = parseReplayRequest(body))
+            return sendRecord(r->fromSeq);
+        break;
     case FrameKind::Bye:
         // The host leaves on purpose: no point trying it again.
         m_link->abort();
@@ -236,7 +237,7 @@ void MemberSide::onHostFrame(FrameKind kind, QByteArrayView body)
     beginReconnect(std::chrono::milliseconds(0));
 }
 
-void MemberSide::onHostClosed()
+void MemberSide::onHostClosed(PeerLink::CloseReason reason)
 {
     switch (m_state) {
     case State::Joining:
@@ -247,7 +248,11 @@ void MemberSide::onHostClosed()
         beginReconnect(std::chrono::milliseconds(0));
         break;
     case State::Reconnecting:
-        attemptFailed(true);
+        // A successor that accepted the connection exists; if it did not
+        // answer it is busy taking over. The old host in that state is as
+        // good as gone.
+        Q_UNUSED(reason);
+        attemptFailed(m_target == m_oldHost);
         break;
     default:
         break;
@@ -417,10 +422,12 @@ void MemberSide::resendUnacked()
         m_link->send(encode(frame));
 }
 
-void MemberSide::sendRecord()
+void MemberSide::sendRecord(std::uint64_t fromSeq)
 {
-    for (const auto &d : m_record)
-        m_link->send(encode(d, FrameKind::Replay));
+    for (const auto &d : m_record) {
+        if (d.seq > fromSeq)
+            m_link->send(encode(d, FrameKind::Replay));
+    }
     for (const auto &u : m_unacked)
         m_link->send(encode(DeliverFrame{0, static_cast<std::uint32_t>(m_ownId), u.to, u.csn, u.payload},
                             FrameKind::Replay));

@@ -54,7 +54,7 @@ private:
     enum class State { Idle, Joining, Joined, Reconnecting, Promoted, Lost, Left };
 
     void onHostFrame(FrameKind kind, QByteArrayView body);
-    void onHostClosed();
+    void onHostClosed(PeerLink::CloseReason reason);
     void applyWelcome(const WelcomeFrame &welcome, bool fresh);
     void onDeliver(const DeliverFrame &d);
     bool takeSeq(std::uint64_t seq);
@@ -66,7 +66,7 @@ private:
     void attemptConnected();
     void attemptFailed(bool markFailed);
     void resendUnacked();
-    void sendRecord();
+    void sendRecord(std::uint64_t fromSeq);
     void lose();
     void refuseIncoming();
     PeerLink *makeLink(QTcpSocket *socket);

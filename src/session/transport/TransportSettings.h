@@ -34,7 +34,7 @@ struct TransportSettings
 
     std::uint32_t maxFrameBytes = 64 * 1024;
     std::int64_t outputCapBytes = 8 * 1024 * 1024; // unsent bytes per member before it is dropped
-    int maxPendingHandshakes = 16;
+    int maxPendingHandshakes = 128; // after a host change everyone arrives at once
     double rateLimitFramesPerSecond = 2000.0;
     double rateLimitBurst = 4000.0;
     int historyCapacity = 8192; // sequenced events kept for resume and host take-over
