@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dice/UniformSource.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -7,10 +9,6 @@
 
 namespace vellmar::app {
 class SharedState;
-}
-
-namespace vellmar::dice {
-class UniformSource;
 }
 
 namespace vellmar::tokens {

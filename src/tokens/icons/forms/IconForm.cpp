@@ -109,7 +109,7 @@ void IconForm::refuse(core::Questions &questions, const EntryReading &reading)
     m_activationFocus = refused;
     questions.tell(reading.problem);
     refused->setFocus(Qt::OtherFocusReason);
-    refused->selectAll();
+    refused->selectAll(); // it may have had the focus all along
 }
 
 bool IconForm::event(QEvent *event)
@@ -122,7 +122,6 @@ bool IconForm::event(QEvent *event)
 void IconForm::Form_Activate()
 {
     m_activationFocus->setFocus(Qt::ActiveWindowFocusReason);
-    m_activationFocus->selectAll();
     m_activationFocus = txtName;
 }
 
