@@ -60,9 +60,12 @@ private Q_SLOTS:
         QCOMPARE(window.NextMarkerID(), 2);
         QCOMPARE(window.NextIconID(), 1);
 
-        auto *scroll = window.findChild<QScrollBar *>(QStringLiteral("HmapScroll"));
+        // Both scroll bars start at 0 to 10; the first layout, when the window
+        // appears, sets the horizontal range from the picture, none yet: 0 to 0.
+        auto *scroll = window.findChild<QScrollBar *>(QStringLiteral("vmapScroll"));
         QCOMPARE(scroll->minimum(), 0);
         QCOMPARE(scroll->maximum(), 10);
+        QCOMPARE(window.findChild<QScrollBar *>(QStringLiteral("HmapScroll"))->maximum(), 0);
         auto *zoom = window.findChild<app::UpDownControl *>(QStringLiteral("UpDownZoom"));
         QCOMPARE(zoom->minimum(), 1);
         QCOMPARE(zoom->maximum(), 11);

@@ -11,6 +11,8 @@
 #include "core/Questions.h"
 #include "core/Text.h"
 #include "dice/forms/frmDiceRoll.h"
+#include "map/forms/MapViewController.h"
+#include "map/forms/frmMaplist.h"
 #include "session/binding/TransportSender.h"
 #include "session/binding/UserNamePrompt.h"
 #include "session/protocol/Messages.h"
@@ -91,6 +93,8 @@ frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, 
     connect(btnDiceRolls, &QPushButton::clicked, this, &frmMain::btnDiceRolls_Click);
     connect(btnCombat, &QPushButton::clicked, this, &frmMain::btnCombat_Click);
     connect(btnToolbar, &QPushButton::clicked, this, &frmMain::btnToolbar_Click);
+    connect(btnMaplist, &QPushButton::clicked, this, &frmMain::btnMaplist_Click);
+    connect(UpDownZoom, &UpDownControl::valueChanged, this, &frmMain::UpDownZoom_Change);
     connect(mnuQuickMarker, &QAction::triggered, this, &frmMain::mnuQuickMarker_Click);
     connect(mnuPlaceMarker, &QAction::triggered, this, &frmMain::mnuPlaceMarker_Click);
     connect(mnuModifyMarker, &QAction::triggered, this, &frmMain::mnuModifyMarker_Click);
@@ -138,9 +142,7 @@ void frmMain::createMenus()
 void frmMain::createControls()
 {
     QWidget *client = m_client;
-    Picture1 = named(new QWidget(client), "Picture1");
-    Picture1->setAutoFillBackground(true);
-    Picture1->setBackgroundRole(QPalette::Dark);
+    Picture1 = named(new map::MapView(client), "Picture1");
     vmapScroll = named(new QScrollBar(Qt::Vertical, client), "vmapScroll");
     HmapScroll = named(new QScrollBar(Qt::Horizontal, client), "HmapScroll");
     btnResize = named(new QPushButton(client), "btnResize");
@@ -194,6 +196,14 @@ void frmMain::createControls()
     Picture2->setFrameShape(QFrame::Box);
     place(Picture2, {120, 240, 1215, 735});
 
+    m_mapView = new map::MapViewController(
+        mapState, {Picture1, HmapScroll, vmapScroll, chkShowGrid, Picture2},
+        {[this] {
+             return map::MapScene{&m_state.markers, &m_state.icons, m_state.currentMarker.get(), m_state.ownPlayerID};
+         },
+         [this] { return m_layout.resizing(); }},
+        this);
+
     applyLayout();
 }
 
@@ -240,13 +250,31 @@ void frmMain::RestoreWindow(QWidget &window)
     window.activateWindow();
 }
 
-void frmMain::Picture1_Paint() { Picture1->update(); }
+void frmMain::Picture1_Paint() { m_mapView->Picture1_Paint(); }
 
-void frmMain::SetHScroll() {}
+void frmMain::SetHScroll() { m_mapView->SetHScroll(); }
 
-void frmMain::SetVScroll() {}
+void frmMain::SetVScroll() { m_mapView->SetVScroll(); }
 
-void frmMain::clearMapView() { Picture1->update(); }
+void frmMain::clearMapView() { m_mapView->clearView(); }
+
+void frmMain::UpDownZoom_Change()
+{
+    m_mapView->UpDownZoom_Change(UpDownZoom->value(), UpDownZoom->minimum(), UpDownZoom->maximum());
+}
+
+void frmMain::btnMaplist_Click()
+{
+    // The list reads the index when it opens; while it is open it is only
+    // brought to the front.
+    if (!m_maplist)
+        m_maplist = map::frmMaplist::load(mapState, *m_mapView, m_questions, QDir(QStringLiteral("map")), this);
+    if (!m_maplist)
+        return;
+    m_maplist->show();
+    m_maplist->raise();
+    m_maplist->activateWindow();
+}
 
 void frmMain::btnEnter_Click()
 {

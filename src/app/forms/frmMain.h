@@ -3,6 +3,8 @@
 #include "app/MainWindowApi.h"
 #include "app/layout/MainLayout.h"
 #include "app/state/SharedState.h"
+#include "map/MapState.h"
+#include "map/forms/MapView.h"
 #include "session/binding/Dispatcher.h"
 #include "session/binding/SessionStarter.h"
 
@@ -42,6 +44,10 @@ class CMarker;
 class MarkerExchange;
 class frmSetMarker;
 } // namespace vellmar::tokens
+namespace vellmar::map {
+class MapViewController;
+class frmMaplist;
+} // namespace vellmar::map
 namespace vellmar::chat {
 class frmPartyChat;
 class PrivateChats;
@@ -91,12 +97,15 @@ public:
     std::int32_t NextMarkerID() { return m_state.NextMarkerID(); }
     std::int32_t NextIconID() { return m_state.NextIconID(); }
 
-    // Map state of the main window.
-    double map10Size = 22.56;
-    std::int32_t map10OffsetX = -9;
-    std::int32_t map10OffsetY = -13;
-    bool mapLoaded = false;
-    double zoom = 1.0;
+    // Map state of the main window; the named fields are views of it.
+    map::MapState mapState;
+    double &map10Size = mapState.map10Size;
+    std::int32_t &map10OffsetX = mapState.map10OffsetX;
+    std::int32_t &map10OffsetY = mapState.map10OffsetY;
+    bool &mapLoaded = mapState.mapLoaded;
+    double &zoom = mapState.zoom;
+    // Scrolling, zoom, the grid switch and the view's geometry.
+    map::MapViewController &mapView() { return *m_mapView; }
     std::int32_t menuMapX = 0;
     std::int32_t menuMapY = 0;
     bool dragging = false;
@@ -126,7 +135,7 @@ public:
     QAction *mnuQuickMarker;
 
     // Controls placed directly on the window.
-    QWidget *Picture1;
+    map::MapView *Picture1;
     QScrollBar *vmapScroll;
     QScrollBar *HmapScroll;
     QPushButton *btnResize;
@@ -172,6 +181,8 @@ private:
     void btnDiceRolls_Click();
     void btnCombat_Click();
     void btnToolbar_Click();
+    void btnMaplist_Click();
+    void UpDownZoom_Change();
     void mnuPrivateChat1_Click();
     void mnuPrivateChat2_Click() { mnuPrivateChat1_Click(); }
     void mnuQuickMarker_Click();
@@ -216,6 +227,8 @@ private:
     QPointer<dice::frmDiceRoll> m_diceRoll;
     QPointer<combat::frmCombat> m_combat;
     QPointer<frmToolbar> m_toolbar;
+    QPointer<map::frmMaplist> m_maplist;
+    map::MapViewController *m_mapView = nullptr;
     std::unique_ptr<chat::PrivateChats> m_privateChats;
     std::unique_ptr<tokens::MarkerExchange> m_markers;
     QPointer<tokens::frmSetMarker> m_setMarker; // kept between uses: it offers the last text

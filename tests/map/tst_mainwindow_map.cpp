@@ -1,0 +1,126 @@
+#include "ScriptedQuestions.h"
+#include "app/forms/frmMain.h"
+#include "app/widgets/UpDownControl.h"
+#include "map/forms/MapViewController.h"
+#include "map/forms/frmMaplist.h"
+#include "session/transport/SessionTransport.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QtTest/QTest>
+
+using namespace vellmar;
+using vellmar::app::frmMain;
+
+namespace {
+
+const frmMain::TransportFactory noSession = [](core::Questions &) {
+    return std::unique_ptr<session::SessionTransport>();
+};
+
+// Runs the main window in a fresh working folder, as the program is started
+// in the folder that holds "map".
+class WorkingFolder
+{
+public:
+    WorkingFolder() : m_previous(QDir::currentPath()) { QDir::setCurrent(m_folder.path()); }
+    ~WorkingFolder() { QDir::setCurrent(m_previous); }
+    WorkingFolder(const WorkingFolder &) = delete;
+    WorkingFolder &operator=(const WorkingFolder &) = delete;
+
+    void addMap(const QByteArray &index, const QString &picture, QColor colour)
+    {
+        QDir(m_folder.path()).mkpath(QStringLiteral("map"));
+        QFile file(QStringLiteral("map/mapindex.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(index);
+        QImage image(400, 300, QImage::Format_RGB32);
+        image.fill(colour);
+        QVERIFY(image.save(QStringLiteral("map/") + picture));
+    }
+
+private:
+    QTemporaryDir m_folder;
+    QString m_previous;
+};
+
+QList<map::frmMaplist *> openLists(const frmMain &window) { return window.findChildren<map::frmMaplist *>(); }
+
+} // namespace
+
+class TestMainWindowMap : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void mapListOpensOnceLoadsAndTheControlsSteerTheView()
+    {
+        WorkingFolder folder;
+        folder.addMap("mapname=Field\r\nmapfile=field.bmp\r\nmap10size=40\r\n", QStringLiteral("field.bmp"),
+                      Qt::darkGreen);
+        ScriptedQuestions questions;
+        frmMain window(questions, noSession);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        window.btnMaplist->click();
+        window.btnMaplist->click(); // already open: brought to the front, not opened twice
+        QCOMPARE(openLists(window).size(), 1);
+        map::frmMaplist *list = openLists(window).first();
+        QVERIFY(list->isVisible());
+        list->lstMap->setCurrentRow(0);
+        list->btnLoad->click();
+
+        QVERIFY(window.mapLoaded);
+        QCOMPARE(window.map10Size, 40.0);
+        QCOMPARE(window.HmapScroll->minimum(), -200);
+        QCOMPARE(window.vmapScroll->maximum(), 150);
+        const QImage &view = window.Picture1->canvas();
+        const QPoint centre(view.width() / 2, view.height() / 2);
+        QCOMPARE(view.pixel(centre + QPoint(5, 7)), QColor(Qt::darkGreen).rgb());
+
+        window.UpDownZoom->stepUp();
+        QCOMPARE(window.zoom, 1.5);
+        window.UpDownZoom->setValue(1);
+        QCOMPARE(window.zoom, std::pow(1.5, -5));
+        // The whole picture now fits with white around it.
+        QCOMPARE(window.Picture1->canvas().pixel(2, 2), qRgb(255, 255, 255));
+
+        window.HmapScroll->setValue(-180);
+        const auto geometry = window.mapView().geometry();
+        QCOMPARE(geometry.hs, -180);
+        // The view's exact middle shows the scroll point, zoomed out as well.
+        QCOMPARE(geometry.mapPoint(QPointF(geometry.viewWidth / 2.0, geometry.viewHeight / 2.0)), QPointF(20, 150));
+
+        // While the splitter grip is held, a load clears the view but draws nothing.
+        QTest::mousePress(window.btnResize, Qt::LeftButton);
+        list->btnLoad->click();
+        QImage blank(window.Picture1->canvas().size(), QImage::Format_RGB32);
+        blank.fill(Qt::white);
+        QCOMPARE(window.Picture1->canvas(), blank);
+        QTest::mouseRelease(window.btnResize, Qt::LeftButton);
+        QVERIFY(window.Picture1->canvas() != blank);
+        QVERIFY(questions.told.isEmpty());
+
+        list->btnCancel->click();
+        QTRY_VERIFY(openLists(window).isEmpty());
+        window.btnMaplist->click();
+        QCOMPARE(openLists(window).size(), 1); // a fresh list after closing
+    }
+
+    void withoutAMapFolderTheButtonOnlyTells()
+    {
+        WorkingFolder folder;
+        ScriptedQuestions questions;
+        frmMain window(questions, noSession);
+        window.btnMaplist->click();
+        QVERIFY(openLists(window).isEmpty());
+        QCOMPARE(questions.told, QStringList{QStringLiteral("There is no map index - this dialog will close")});
+    }
+};
+
+QTEST_MAIN(TestMainWindowMap)
+#include "tst_mainwindow_map.moc"
