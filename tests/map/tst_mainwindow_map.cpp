@@ -86,16 +86,31 @@ private Q_SLOTS:
         QCOMPARE(window.zoom, 1.5);
         window.UpDownZoom->setValue(1);
         QCOMPARE(window.zoom, std::pow(1.5, -5));
-        // The whole picture now fits with white around it.
+        // The whole picture now fits with white around it, and the grid runs on
+        // beyond it to the view's edges.
         QCOMPARE(window.Picture1->canvas().pixel(2, 2), qRgb(255, 255, 255));
+        const auto gridBeyond = [&window] {
+            const QImage &canvas = window.Picture1->canvas();
+            int black = 0;
+            for (int x = 0; x < canvas.width(); ++x)
+                black += canvas.pixel(x, canvas.height() - 2) == qRgb(0, 0, 0) ? 1 : 0;
+            return black;
+        };
+        const int linesBelow = gridBeyond();
+        QVERIFY(linesBelow > 0);
+        // "Show Grid" off repaints without clearing: those lines stay.
+        window.chkShowGrid->setChecked(false);
+        QCOMPARE(gridBeyond(), linesBelow);
 
-        window.HmapScroll->setValue(-180);
+        window.HmapScroll->setValue(-180); // a clearing repaint
+        QCOMPARE(gridBeyond(), 0);
         const auto geometry = window.mapView().geometry();
         QCOMPARE(geometry.hs, -180);
         // The view's exact middle shows the scroll point, zoomed out as well.
         QCOMPARE(geometry.mapPoint(QPointF(geometry.viewWidth / 2.0, geometry.viewHeight / 2.0)), QPointF(20, 150));
 
         // While the splitter grip is held, a load clears the view but draws nothing.
+        window.chkShowGrid->setChecked(true);
         QTest::mousePress(window.btnResize, Qt::LeftButton);
         list->btnLoad->click();
         QImage blank(window.Picture1->canvas().size(), QImage::Format_RGB32);
