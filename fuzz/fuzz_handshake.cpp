@@ -12,10 +12,7 @@ using namespace vellmar::session;
 
 namespace {
 
-QByteArrayView bodyOf(const QByteArray &frame)
-{
-    return QByteArrayView(frame).sliced(kFrameHeaderBytes + 1);
-}
+QByteArrayView bodyOf(const QByteArray &frame) { return QByteArrayView(frame).sliced(kFrameHeaderBytes + 1); }
 
 template <typename Parse>
 void roundTrip(QByteArrayView body, Parse parse)

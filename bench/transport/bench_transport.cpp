@@ -143,9 +143,11 @@ int main(int argc, char **argv)
     if (args.contains(QStringLiteral("--serve-host")))
         return serveHost();
     const int members = args.contains(QStringLiteral("--members"))
-        ? args.value(args.indexOf(QStringLiteral("--members")) + 1).toInt() : 98;
+                            ? args.value(args.indexOf(QStringLiteral("--members")) + 1).toInt()
+                            : 98;
     const int seconds = args.contains(QStringLiteral("--seconds"))
-        ? args.value(args.indexOf(QStringLiteral("--seconds")) + 1).toInt() : 3;
+                            ? args.value(args.indexOf(QStringLiteral("--seconds")) + 1).toInt()
+                            : 3;
 
     QProcess host;
     host.start(app.applicationFilePath(), {QStringLiteral("--serve-host")});
@@ -186,8 +188,8 @@ int main(int argc, char **argv)
     }
     spin(std::chrono::milliseconds(300));
     std::printf("participants: %d (1 host process + %d members in this process)\n", members + 1, members);
-    std::printf("join time: p50 %.2f ms, p99 %.2f ms, max %.2f ms\n", percentile(joinMs, 0.5),
-                percentile(joinMs, 0.99), *std::max_element(joinMs.begin(), joinMs.end()));
+    std::printf("join time: p50 %.2f ms, p99 %.2f ms, max %.2f ms\n", percentile(joinMs, 0.5), percentile(joinMs, 0.99),
+                *std::max_element(joinMs.begin(), joinMs.end()));
 
     // Latency: 1,000 sends to all per second, senders taking turns.
     std::vector<double> latencies;
@@ -215,9 +217,10 @@ int main(int argc, char **argv)
         spin(std::chrono::seconds(seconds));
         tick.stop();
         spin(std::chrono::milliseconds(500));
-        std::printf("send to all at 1,000/s for %d s: %d sent, %zu deliveries, latency p50 %.0f us, p99 %.0f us, max %.0f us\n",
-                    seconds, sent, latencies.size(), percentile(latencies, 0.5), percentile(latencies, 0.99),
-                    latencies.empty() ? 0.0 : *std::max_element(latencies.begin(), latencies.end()));
+        std::printf(
+            "send to all at 1,000/s for %d s: %d sent, %zu deliveries, latency p50 %.0f us, p99 %.0f us, max %.0f us\n",
+            seconds, sent, latencies.size(), percentile(latencies, 0.5), percentile(latencies, 0.99),
+            latencies.empty() ? 0.0 : *std::max_element(latencies.begin(), latencies.end()));
     }
     for (auto &m : peers)
         m->latencies = nullptr;
@@ -248,8 +251,8 @@ int main(int argc, char **argv)
         };
         spinUntil([&] { return total() >= expected; }, std::chrono::seconds(120));
         const double secs = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-        std::printf("flood: %d senders x %d msgs, %lld of %lld deliveries in %.2f s = %.2f M deliveries/s\n",
-                    senders, perSender, static_cast<long long>(total()), static_cast<long long>(expected), secs,
+        std::printf("flood: %d senders x %d msgs, %lld of %lld deliveries in %.2f s = %.2f M deliveries/s\n", senders,
+                    perSender, static_cast<long long>(total()), static_cast<long long>(expected), secs,
                     static_cast<double>(total()) / secs / 1e6);
     }
 
@@ -264,19 +267,22 @@ int main(int argc, char **argv)
         QElapsedTimer clock;
         clock.start();
         ::kill(static_cast<pid_t>(host.processId()), SIGKILL);
-        const bool settled = spinUntil([&] {
-            return peers.front()->migrated && std::all_of(peers.begin(), peers.end(), [](const auto &m) {
-                       return m->sawHostLeave;
-                   });
-        }, std::chrono::seconds(30));
+        const bool settled = spinUntil(
+            [&] {
+                return peers.front()->migrated
+                       && std::all_of(peers.begin(), peers.end(), [](const auto &m) { return m->sawHostLeave; });
+            },
+            std::chrono::seconds(30));
         const double settledMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         say(*peers.front(), QStringLiteral("back"));
-        const bool resumed = spinUntil([&] {
-            std::int64_t n = 0;
-            for (auto &m : peers)
-                n += m->delivered;
-            return n - before >= members - 1;
-        }, std::chrono::seconds(30));
+        const bool resumed = spinUntil(
+            [&] {
+                std::int64_t n = 0;
+                for (auto &m : peers)
+                    n += m->delivered;
+                return n - before >= members - 1;
+            },
+            std::chrono::seconds(30));
         const double resumedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         std::printf("host killed: new host and all notified %s after %.0f ms; chat through new host %s after %.0f ms\n",
                     settled ? "" : "(NOT settled)", settledMs, resumed ? "" : "(NOT resumed)", resumedMs);

@@ -21,20 +21,26 @@ public:
         m_socket.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
         return QTest::qWaitFor([&] { return m_socket.state() == QAbstractSocket::ConnectedState; }, 3000);
     }
-    void send(const QByteArray &bytes) { m_socket.write(bytes); m_socket.flush(); }
+    void send(const QByteArray &bytes)
+    {
+        m_socket.write(bytes);
+        m_socket.flush();
+    }
 
     std::optional<std::pair<FrameKind, QByteArray>> next(int timeoutMs = 3000)
     {
         std::optional<std::pair<FrameKind, QByteArray>> frame;
-        (void)QTest::qWaitFor([&] {
-            m_in.append(m_socket.readAll());
-            const auto f = decodeFrame(m_in, 1u << 24);
-            if (f.status != DecodedFrame::Status::Complete)
-                return m_socket.state() != QAbstractSocket::ConnectedState;
-            frame = std::make_pair(f.kind, f.body.toByteArray());
-            m_in.remove(0, f.consumed);
-            return true;
-        }, timeoutMs);
+        (void)QTest::qWaitFor(
+            [&] {
+                m_in.append(m_socket.readAll());
+                const auto f = decodeFrame(m_in, 1u << 24);
+                if (f.status != DecodedFrame::Status::Complete)
+                    return m_socket.state() != QAbstractSocket::ConnectedState;
+                frame = std::make_pair(f.kind, f.body.toByteArray());
+                m_in.remove(0, f.consumed);
+                return true;
+            },
+            timeoutMs);
         return frame;
     }
     // The next frame of the given kind, skipping pings and the like.
@@ -53,12 +59,15 @@ public:
     }
     bool waitClosed(int timeoutMs)
     {
-        return QTest::qWaitFor([&] {
-            m_socket.readAll();
-            return m_socket.state() == QAbstractSocket::UnconnectedState;
-        }, timeoutMs);
+        return QTest::qWaitFor(
+            [&] {
+                m_socket.readAll();
+                return m_socket.state() == QAbstractSocket::UnconnectedState;
+            },
+            timeoutMs);
     }
-    std::optional<WelcomeFrame> hello(const QString &guid, const QString &name, std::uint16_t version = kProtocolVersion)
+    std::optional<WelcomeFrame> hello(const QString &guid, const QString &name,
+                                      std::uint16_t version = kProtocolVersion)
     {
         send(encode(HelloFrame{guid, version, name, 0}));
         const auto frame = next();

@@ -20,7 +20,7 @@ struct Event
     PlayerId from = 0;
     PlayerId to = 0;
     std::int32_t type = 0;
-    QString text;      // application messages
+    QString text;       // application messages
     PlayerId about = 0; // notices
 };
 
@@ -40,8 +40,7 @@ public:
     int noticeCount(std::int32_t type, PlayerId about) const;
     QStringList texts() const;
 
-    bool host(const QString &name, int maxPlayers = 99, std::uint32_t flags = kFlags,
-              const QString &guid = kGuid);
+    bool host(const QString &name, int maxPlayers = 99, std::uint32_t flags = kFlags, const QString &guid = kGuid);
     bool join(const QString &name, std::uint16_t port, const QString &guid = kGuid);
     bool say(const QString &text, PlayerId to = 0);
     // Destroys the transport: a clean leave.

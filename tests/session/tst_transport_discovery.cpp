@@ -20,10 +20,7 @@ TransportSettings searchSettings(std::uint16_t discoveryPort)
     return s;
 }
 
-std::uint16_t somePort()
-{
-    return static_cast<std::uint16_t>(QRandomGenerator::global()->bounded(40000, 60000));
-}
+std::uint16_t somePort() { return static_cast<std::uint16_t>(QRandomGenerator::global()->bounded(40000, 60000)); }
 
 QList<SessionDescription> search(const TransportSettings &s, const QString &answer, QStringList *asked = nullptr)
 {
@@ -50,7 +47,8 @@ private Q_SLOTS:
         const auto s = searchSettings(somePort());
         Peer ours(s), theirs(s);
         QVERIFY(ours.host(QStringLiteral("GM(DM)")));
-        QVERIFY(theirs.host(QStringLiteral("Other"), 99, 8196, QStringLiteral("{99999999-0000-0000-0000-000000000000}")));
+        QVERIFY(
+            theirs.host(QStringLiteral("Other"), 99, 8196, QStringLiteral("{99999999-0000-0000-0000-000000000000}")));
 
         QElapsedTimer clock;
         clock.start();
@@ -78,7 +76,8 @@ private Q_SLOTS:
         const auto s = searchSettings(somePort());
         Peer ours(s), theirs(s);
         QVERIFY(ours.host(QStringLiteral("GM(DM)")));
-        QVERIFY(theirs.host(QStringLiteral("Other"), 99, 8196, QStringLiteral("{99999999-0000-0000-0000-000000000000}")));
+        QVERIFY(
+            theirs.host(QStringLiteral("Other"), 99, 8196, QStringLiteral("{99999999-0000-0000-0000-000000000000}")));
         const auto found = search(s, QStringLiteral(" 127.0.0.1:%1 ").arg(ours.transport().hostPort()));
         QCOMPARE(found.size(), 1);
         QCOMPARE(found.first().hostAddress, QStringLiteral("127.0.0.1"));

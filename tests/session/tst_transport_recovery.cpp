@@ -26,8 +26,8 @@ struct Child
         if (!process.waitForStarted(5000))
             return false;
         // The child's host may live in this process: keep the loop turning.
-        const bool ok = QTest::qWaitFor([&] { return process.canReadLine() || process.state() == QProcess::NotRunning; },
-                                        10000);
+        const bool ok =
+            QTest::qWaitFor([&] { return process.canReadLine() || process.state() == QProcess::NotRunning; }, 10000);
         if (!ok || !process.canReadLine())
             return false;
         ready = QString::fromLatin1(process.readLine()).trimmed().split(u' ');
@@ -45,6 +45,28 @@ struct Child
     }
 };
 
+// One total order: any two participants saw the messages they both got in
+// the same order (texts are unique in these tests).
+bool sameOrder(const QList<Peer *> &peers)
+{
+    for (Peer *p : peers) {
+        for (Peer *q : peers) {
+            const QStringList mine = p->texts();
+            QStringList shared;
+            for (const auto &t : q->texts())
+                if (mine.contains(t))
+                    shared << t;
+            QStringList mineShared;
+            for (const auto &t : mine)
+                if (shared.contains(t))
+                    mineShared << t;
+            if (shared != mineShared)
+                return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 class TransportRecoveryTest : public QObject
@@ -58,7 +80,8 @@ private Q_SLOTS:
         QVERIFY(host.host(QStringLiteral("GM(DM)")));
         QVERIFY(a.join(QStringLiteral("A"), host.transport().hostPort()));
         Child child;
-        QVERIFY(child.start({QStringLiteral("join"), QString::number(host.transport().hostPort()), QStringLiteral("Doomed")}));
+        QVERIFY(child.start(
+            {QStringLiteral("join"), QString::number(host.transport().hostPort()), QStringLiteral("Doomed")}));
         const PlayerId doomed = child.ready.value(1).toInt();
         QTRY_COMPARE_WITH_TIMEOUT(host.noticeCount(NOTICE_PLAYER_CREATED, doomed), 1, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(a.noticeCount(NOTICE_PLAYER_CREATED, doomed), 1, 5000);
@@ -207,6 +230,52 @@ private Q_SLOTS:
         }
         QCOMPARE(a.notices(NOTICE_HOST_MIGRATED).size(), 0);
         QVERIFY(!a.transport().isHost());
+    }
+
+    // The earliest joiner is the one that would take over; its own outage
+    // must not make it a second host while the real one lives.
+    void cutOffSuccessorRejoinsTheLivingHost()
+    {
+        const auto s = fastSettings();
+        Peer host(s), a(s), b(s), c(s);
+        QVERIFY(host.host(QStringLiteral("GM(DM)")));
+        for (auto [p, name] : {std::pair{&a, "A"}, std::pair{&b, "B"}, std::pair{&c, "C"}})
+            QVERIFY(p->join(QString::fromLatin1(name), host.transport().hostPort()));
+        QTRY_COMPARE_WITH_TIMEOUT(a.notices(NOTICE_PLAYER_CREATED).size(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(host.notices(NOTICE_PLAYER_CREATED).size(), 3, 5000);
+
+        a.transport().interruptLink(std::chrono::milliseconds(600));
+        for (int i = 0; i < 8; ++i) {
+            QVERIFY(host.say(QStringLiteral("h%1").arg(i)));
+            QVERIFY(b.say(QStringLiteral("b%1").arg(i)));
+            QVERIFY(c.say(QStringLiteral("c%1").arg(i)));
+            QTest::qWait(50);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(a.messages().size(), 24, 5000);
+        QVERIFY(a.say(QStringLiteral("a back")));
+        QVERIFY(b.say(QStringLiteral("b after")));
+        for (Peer *p : {&host, &b, &c})
+            QTRY_COMPARE_WITH_TIMEOUT(p->texts().count(QStringLiteral("a back")), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(a.texts().count(QStringLiteral("b after")), 1, 5000);
+        QTest::qWait(s.resumeGrace.count() + 300);
+
+        QVERIFY(host.transport().isHost());
+        for (Peer *p : {&a, &b, &c})
+            QVERIFY(!p->transport().isHost());
+        const QList<PlayerId> order{host.id(), a.id(), b.id(), c.id()};
+        for (Peer *p : {&host, &a, &b, &c}) {
+            QCOMPARE(p->notices(NOTICE_HOST_MIGRATED).size(), 0);
+            QCOMPARE(p->notices(NOTICE_PLAYER_DESTROYED).size(), 0);
+            QList<PlayerId> listed;
+            for (const auto &e : p->transport().GetDPEnumPlayers())
+                listed.append(e.id);
+            QCOMPARE(listed, order);
+        }
+        QCOMPARE(host.notices(NOTICE_PLAYER_CREATED).size(), 3);
+        QCOMPARE(a.notices(NOTICE_PLAYER_CREATED).size(), 2);
+        QCOMPARE(b.notices(NOTICE_PLAYER_CREATED).size(), 1);
+        QCOMPARE(c.notices(NOTICE_PLAYER_CREATED).size(), 0);
+        QVERIFY(sameOrder({&host, &a, &b, &c}));
     }
 };
 

@@ -107,7 +107,7 @@ private Q_SLOTS:
             const QStringList texts = p->texts();
             QCOMPARE(QSet<QString>(texts.cbegin(), texts.cend()).size(), expected); // no duplicates
             for (const auto &m : p->messages()) {
-                QVERIFY(m.from != p->id()); // never its own
+                QVERIFY(m.from != p->id());                                 // never its own
                 QVERIFY(m.text.startsWith(QString::number(m.from) + u':')); // real sender
                 QCOMPARE(m.to, 0);
             }
@@ -198,13 +198,46 @@ private Q_SLOTS:
 
         RawClient future;
         QVERIFY(future.connectTo(host.transport().hostPort()));
-        future.send(encode(HelloFrame{kGuid, 2, QStringLiteral("Y"), 0}));
+        future.send(encode(HelloFrame{kGuid, kProtocolVersion + 1, QStringLiteral("Y"), 0}));
         const auto reject = future.nextOf(FrameKind::Reject);
         QVERIFY(reject);
         QCOMPARE(parseReject(*reject)->reason, RejectReason::WrongVersion);
         QTest::qWait(100);
         QVERIFY(host.events().isEmpty());
         QCOMPARE(host.transport().GetDPEnumPlayers().size(), 1);
+    }
+
+    // Whoever takes a member for the host (its own link to the host broke)
+    // is sent back to the host the member still has.
+    void memberSendsAskersToItsLivingHost()
+    {
+        const auto s = fastSettings();
+        Peer host(s), a(s);
+        QVERIFY(host.host(QStringLiteral("GM(DM)")));
+        QVERIFY(a.join(QStringLiteral("A"), host.transport().hostPort()));
+        RawClient probe;
+        QVERIFY(probe.connectTo(host.transport().hostPort()));
+        const auto welcome = probe.hello(kGuid, QStringLiteral("Probe"));
+        QVERIFY(welcome);
+        std::uint16_t aPort = 0;
+        for (const auto &e : welcome->roster)
+            if (static_cast<PlayerId>(e.id) == a.id())
+                aPort = e.listenPort;
+        QVERIFY(aPort != 0);
+
+        RawClient asker;
+        QVERIFY(asker.connectTo(aPort));
+        asker.send(encode(ResumeFrame{kGuid, kProtocolVersion, welcome->playerId, welcome->token, welcome->epoch,
+                                      welcome->lastSeq, QStringLiteral("Probe"), 0}));
+        const auto body = asker.nextOf(FrameKind::Reject);
+        QVERIFY(body);
+        const auto reject = parseReject(*body);
+        QVERIFY(reject);
+        QCOMPARE(reject->reason, RejectReason::NotHost);
+        QCOMPARE(static_cast<PlayerId>(reject->hostId), host.id());
+        QCOMPARE(reject->hostPort, host.transport().hostPort());
+        QVERIFY(asker.waitClosed(2000));
+        QVERIFY(!a.transport().isHost());
     }
 
     void hundredthPlayerIsRefusedAndRacersGetOneSeat()
@@ -299,7 +332,8 @@ private Q_SLOTS:
             burst += encode(SendFrame{i, static_cast<std::uint32_t>(host.id()), QByteArray("x")});
         flooder.send(burst);
         QVERIFY(flooder.waitClosed(5000));
-        QTRY_COMPARE_WITH_TIMEOUT(a.noticeCount(NOTICE_PLAYER_DESTROYED, static_cast<PlayerId>(welcome->playerId)), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(a.noticeCount(NOTICE_PLAYER_DESTROYED, static_cast<PlayerId>(welcome->playerId)), 1,
+                                  5000);
         QVERIFY(host.messages().size() < 2000); // cut off part-way, however fast it was read
         // The session itself is unharmed.
         QVERIFY(a.say(QStringLiteral("still here")));

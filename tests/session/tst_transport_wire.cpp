@@ -106,9 +106,7 @@ private Q_SLOTS:
         const RosterEntry a{1, QStringLiteral("Scout(DM)"), QString(), 4000, 11};
         const RosterEntry b{2, QStringLiteral("Ränger"), QStringLiteral("10.0.0.2"), 4001, 12};
         const WelcomeFrame welcome{2, 99, 3, 40, 2, 1, QStringLiteral("TestChat"), 99, 8196, {a, b}};
-        const auto body = [](const QByteArray &frame) {
-            return QByteArrayView(frame).sliced(kFrameHeaderBytes + 1);
-        };
+        const auto body = [](const QByteArray &frame) { return QByteArrayView(frame).sliced(kFrameHeaderBytes + 1); };
         QCOMPARE(parseWelcome(body(encode(welcome))), welcome);
         const ResumeFrame resume{QStringLiteral("{g}"), kProtocolVersion, 5, 77, 2, 1234, QStringLiteral("Bo"), 9};
         QCOMPARE(parseResume(body(encode(resume))), resume);
@@ -116,8 +114,12 @@ private Q_SLOTS:
         QCOMPARE(parseInfo(body(encode(info))), info);
         const JoinedFrame joined{8, b};
         QCOMPARE(parseJoined(body(encode(joined))), joined);
-        const RejectFrame reject{RejectReason::SessionFull, QStringLiteral("full")};
+        const RejectFrame reject{RejectReason::SessionFull, QStringLiteral("full"), 0, {}, 0};
         QCOMPARE(parseReject(body(encode(reject))), reject);
+        const RejectFrame redirect{RejectReason::NotHost, QStringLiteral("not me"), 3, QStringLiteral("10.0.0.2"),
+                                   47810};
+        QCOMPARE(parseReject(body(encode(redirect))), redirect);
+        QVERIFY(!parseReject(body(encode(RejectFrame{RejectReason::NotHost, QString(), 3, QString(), 0}))));
     }
 
     void malformedBodiesAreRefused()
@@ -144,19 +146,22 @@ private Q_SLOTS:
     {
         // A future version may lay out the rest differently; the host must
         // still be able to say "wrong version" rather than "garbage".
-        QByteArray frame = encode(QueryFrame{QStringLiteral("{g}"), 2});
+        constexpr std::uint16_t future = kProtocolVersion + 1;
+        QByteArray frame = encode(QueryFrame{QStringLiteral("{g}"), future});
         frame.append("future fields");
         frame = encodeFrame(FrameKind::Hello, QByteArrayView(frame).sliced(kFrameHeaderBytes + 1));
         const auto parsed = parseHandshake(FrameKind::Hello, QByteArrayView(frame).sliced(kFrameHeaderBytes + 1));
         QVERIFY(std::holds_alternative<HelloFrame>(parsed));
-        QCOMPARE(std::get<HelloFrame>(parsed).version, std::uint16_t(2));
+        QCOMPARE(std::get<HelloFrame>(parsed).version, future);
         QVERIFY(std::holds_alternative<std::monostate>(parseHandshake(FrameKind::Send, {})));
     }
 
     void sessionAddresses()
     {
-        QCOMPARE(parseSessionAddress(QStringLiteral(" gm-laptop "), 47810), (SessionAddress{QStringLiteral("gm-laptop"), 47810}));
-        QCOMPARE(parseSessionAddress(QStringLiteral("10.0.0.5:4000"), 47810), (SessionAddress{QStringLiteral("10.0.0.5"), 4000}));
+        QCOMPARE(parseSessionAddress(QStringLiteral(" gm-laptop "), 47810),
+                 (SessionAddress{QStringLiteral("gm-laptop"), 47810}));
+        QCOMPARE(parseSessionAddress(QStringLiteral("10.0.0.5:4000"), 47810),
+                 (SessionAddress{QStringLiteral("10.0.0.5"), 4000}));
         QCOMPARE(parseSessionAddress(QStringLiteral("[::1]:4000"), 1), (SessionAddress{QStringLiteral("::1"), 4000}));
         QCOMPARE(parseSessionAddress(QStringLiteral("fe80::1"), 7), (SessionAddress{QStringLiteral("fe80::1"), 7}));
         for (const char *bad : {"", "   ", "host:", "host:0", "host:70000", "host:12x", "a b", "[::1", "[::1]x"})

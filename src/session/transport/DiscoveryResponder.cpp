@@ -6,9 +6,10 @@
 namespace vellmar::session {
 
 DiscoveryResponder::DiscoveryResponder(const TransportSettings &settings, InfoSource info, QObject *parent)
-    : QObject(parent), m_settings(settings), m_info(std::move(info))
-{
-}
+    : QObject(parent)
+    , m_settings(settings)
+    , m_info(std::move(info))
+{}
 
 bool DiscoveryResponder::start()
 {

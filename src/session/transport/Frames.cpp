@@ -91,6 +91,8 @@ QByteArray encode(const RejectFrame &f)
 {
     wire::Writer w;
     w.u8(static_cast<std::uint8_t>(f.reason)).text(f.text);
+    if (f.reason == RejectReason::NotHost)
+        w.u32(f.hostId).text(f.hostAddress).u16(f.hostPort);
     return encodeFrame(FrameKind::Reject, w.buffer());
 }
 
@@ -145,10 +147,7 @@ QByteArray encode(const ReplayRequestFrame &f)
     return encodeFrame(FrameKind::ReplayRequest, w.buffer());
 }
 
-QByteArray encodeEmpty(FrameKind kind)
-{
-    return encodeFrame(kind, {});
-}
+QByteArray encodeEmpty(FrameKind kind) { return encodeFrame(kind, {}); }
 
 std::optional<HelloFrame> parseHello(QByteArrayView body)
 {
@@ -222,6 +221,13 @@ std::optional<RejectFrame> parseReject(QByteArrayView body)
     RejectFrame f;
     f.reason = static_cast<RejectReason>(r.u8());
     f.text = r.text(kMaxNameBytes);
+    if (f.reason == RejectReason::NotHost) {
+        f.hostId = r.u32();
+        f.hostAddress = r.text(kMaxAddressBytes);
+        f.hostPort = r.u16();
+        if (f.hostId != 0 && (!validId(f.hostId) || f.hostPort == 0))
+            r.fail();
+    }
     return finish(r, f);
 }
 
@@ -304,10 +310,7 @@ std::optional<ReplayRequestFrame> parseReplayRequest(QByteArrayView body)
     return finish(r, f);
 }
 
-bool parseEmpty(QByteArrayView body)
-{
-    return body.isEmpty();
-}
+bool parseEmpty(QByteArrayView body) { return body.isEmpty(); }
 
 Handshake parseHandshake(FrameKind kind, QByteArrayView body)
 {

@@ -16,7 +16,8 @@
 namespace vellmar::session {
 
 constexpr std::uint32_t kWireMagic = 0x564C4D52; // "VLMR"
-constexpr std::uint16_t kProtocolVersion = 1;
+// 2: a NotHost refusal names the host to go to instead.
+constexpr std::uint16_t kProtocolVersion = 2;
 constexpr std::uint32_t kMaxNameBytes = 256;
 constexpr std::uint32_t kMaxGuidBytes = 64;
 constexpr std::uint32_t kMaxAddressBytes = 256;
@@ -26,11 +27,11 @@ enum class RejectReason : std::uint8_t {
     WrongApplication = 1,
     WrongVersion = 2,
     SessionFull = 3,
-    NotHost = 4,     // ask the address given instead (or retry shortly)
+    NotHost = 4, // go to the host it names instead (or retry shortly)
     UnknownPlayer = 5,
     HistoryLost = 6, // resume came too late for the history kept
     Malformed = 7,
-    Busy = 8,        // too many connections still in their handshake
+    Busy = 8, // too many connections still in their handshake
 };
 
 struct RosterEntry
@@ -91,6 +92,12 @@ struct RejectFrame
 {
     RejectReason reason = RejectReason::Malformed;
     QString text;
+    // NotHost only: the host the refusing member is connected to (id 0: it
+    // has none either, ask again shortly). An empty or loopback address
+    // means the address the refusing member was reached at.
+    std::uint32_t hostId = 0;
+    QString hostAddress;
+    std::uint16_t hostPort = 0;
     bool operator==(const RejectFrame &) const = default;
 };
 

@@ -24,8 +24,12 @@ QString plainAddress(const QHostAddress &address)
 
 HostCore::HostCore(const TransportSettings &settings, const SessionDescription &session, Roster &roster,
                    LocalSink &sink, QObject *parent)
-    : QObject(parent), m_settings(settings), m_session(session), m_roster(roster), m_sink(sink),
-      m_history(settings.historyCapacity)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_session(session)
+    , m_roster(roster)
+    , m_sink(sink)
+    , m_history(settings.historyCapacity)
 {
     m_takeoverTimer.setSingleShot(true);
     connect(&m_takeoverTimer, &QTimer::timeout, this, &HostCore::onTakeoverTimer);
@@ -83,10 +87,7 @@ void HostCore::takeOver(QTcpServer *server, const TakeoverState &state)
     maybeFinishTakeover();
 }
 
-std::uint16_t HostCore::port() const
-{
-    return m_server ? m_server->serverPort() : 0;
-}
+std::uint16_t HostCore::port() const { return m_server ? m_server->serverPort() : 0; }
 
 InfoFrame HostCore::info() const
 {
@@ -165,7 +166,8 @@ void HostCore::acceptConnections()
             // Told to come back later rather than cut off: after a host
             // change everyone arrives at once.
             socket->setParent(this);
-            socket->write(encode(RejectFrame{RejectReason::Busy, QStringLiteral("Too many connections at once")}));
+            socket->write(
+                encode(RejectFrame{RejectReason::Busy, QStringLiteral("Too many connections at once"), 0, {}, 0}));
             socket->disconnectFromHost();
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             continue;
@@ -203,16 +205,18 @@ void HostCore::onHandshake(PeerLink *link, FrameKind kind, QByteArrayView body)
 void HostCore::reject(PeerLink *link, RejectReason reason, const QString &text)
 {
     m_pending.removeOne(link);
-    link->send(encode(RejectFrame{reason, text}));
+    link->send(encode(RejectFrame{reason, text, 0, {}, 0}));
     link->closeGracefully();
 }
 
 void HostCore::acceptHello(PeerLink *link, const HelloFrame &hello)
 {
     if (hello.guidApplication != m_session.guidApplication)
-        return reject(link, RejectReason::WrongApplication, QStringLiteral("The session belongs to another application"));
+        return reject(link, RejectReason::WrongApplication,
+                      QStringLiteral("The session belongs to another application"));
     if (hello.version != kProtocolVersion)
-        return reject(link, RejectReason::WrongVersion, QStringLiteral("The host speaks protocol version %1").arg(kProtocolVersion));
+        return reject(link, RejectReason::WrongVersion,
+                      QStringLiteral("The host speaks protocol version %1").arg(kProtocolVersion));
     if (m_takingOver || m_localId == 0)
         return reject(link, RejectReason::Busy, QStringLiteral("The host is not ready; try again shortly"));
     if (m_roster.presentCount() >= m_session.maxPlayers)
@@ -223,8 +227,8 @@ void HostCore::acceptHello(PeerLink *link, const HelloFrame &hello)
     const auto id = static_cast<PlayerId>(++m_highestId);
     Member &member = m_members[id];
     member.token = newResumeToken();
-    RosterEntry entry{static_cast<std::uint32_t>(id), hello.name, plainAddress(link->peerAddress()),
-                      hello.listenPort, resumeTokenHash(member.token)};
+    RosterEntry entry{static_cast<std::uint32_t>(id), hello.name, plainAddress(link->peerAddress()), hello.listenPort,
+                      resumeTokenHash(member.token)};
     m_roster.add(entry);
     attach(id, link);
     announceJoined(entry);
@@ -234,9 +238,11 @@ void HostCore::acceptHello(PeerLink *link, const HelloFrame &hello)
 void HostCore::acceptResume(PeerLink *link, const ResumeFrame &resume)
 {
     if (resume.guidApplication != m_session.guidApplication)
-        return reject(link, RejectReason::WrongApplication, QStringLiteral("The session belongs to another application"));
+        return reject(link, RejectReason::WrongApplication,
+                      QStringLiteral("The session belongs to another application"));
     if (resume.version != kProtocolVersion)
-        return reject(link, RejectReason::WrongVersion, QStringLiteral("The host speaks protocol version %1").arg(kProtocolVersion));
+        return reject(link, RejectReason::WrongVersion,
+                      QStringLiteral("The host speaks protocol version %1").arg(kProtocolVersion));
     const auto id = static_cast<PlayerId>(resume.playerId);
     auto it = m_members.find(id);
     if (it == m_members.end()) {
@@ -291,8 +297,8 @@ void HostCore::attach(PlayerId id, PeerLink *link)
     // Deferred: a failed write may close a link while the host is walking
     // its members.
     link->setCloseHandler([this, id, link](PeerLink::CloseReason reason) {
-        QMetaObject::invokeMethod(this, [this, id, link, reason] { onMemberClosed(id, link, reason); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, id, link, reason] { onMemberClosed(id, link, reason); }, Qt::QueuedConnection);
     });
 }
 
@@ -514,15 +520,14 @@ void HostCore::maybeFinishTakeover()
     if (!m_takingOver)
         return;
     if (!m_replaying) {
-        const bool allBack = std::all_of(m_members.cbegin(), m_members.cend(),
-                                         [](const auto &kv) { return kv.second.link != nullptr; });
+        const bool allBack =
+            std::all_of(m_members.cbegin(), m_members.cend(), [](const auto &kv) { return kv.second.link != nullptr; });
         if (allBack)
             startReplay();
         return;
     }
-    const bool allSent = std::all_of(m_members.cbegin(), m_members.cend(), [](const auto &kv) {
-        return !kv.second.link || kv.second.replayDone;
-    });
+    const bool allSent = std::all_of(m_members.cbegin(), m_members.cend(),
+                                     [](const auto &kv) { return !kv.second.link || kv.second.replayDone; });
     if (allSent)
         QMetaObject::invokeMethod(this, &HostCore::finishTakeover, Qt::QueuedConnection);
 }

@@ -26,8 +26,8 @@ class HostCore : public QObject
 {
     Q_OBJECT
 public:
-    HostCore(const TransportSettings &settings, const SessionDescription &session, Roster &roster,
-             LocalSink &sink, QObject *parent = nullptr);
+    HostCore(const TransportSettings &settings, const SessionDescription &session, Roster &roster, LocalSink &sink,
+             QObject *parent = nullptr);
     ~HostCore() override;
 
     // A new session: listens on the configured port or the next free one.

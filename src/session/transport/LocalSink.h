@@ -25,8 +25,8 @@ struct TakeoverState
 {
     PlayerId self = 0;
     PlayerId oldHost = 0;
-    std::uint32_t epoch = 0;      // the old host's; the new host counts one up
-    std::uint64_t lastSeq = 0;    // last event this participant saw
+    std::uint32_t epoch = 0;   // the old host's; the new host counts one up
+    std::uint64_t lastSeq = 0; // last event this participant saw
     std::uint64_t nextCsn = 1;
     std::uint64_t token = 0;
     QString sessionName;

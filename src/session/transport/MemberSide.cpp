@@ -11,10 +11,13 @@
 namespace vellmar::session {
 
 MemberSide::MemberSide(const TransportSettings &settings, Roster &roster, LocalSink &sink, QObject *parent)
-    : QObject(parent), m_settings(settings), m_roster(roster), m_sink(sink)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_roster(roster)
+    , m_sink(sink)
 {
     m_attemptTimer.setSingleShot(true);
-    connect(&m_attemptTimer, &QTimer::timeout, this, [this] { attemptFailed(true); });
+    connect(&m_attemptTimer, &QTimer::timeout, this, [this] { attemptFailed(Failure::Unreachable); });
     m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, &MemberSide::attempt);
 }
@@ -27,19 +30,22 @@ PeerLink *MemberSide::makeLink(QTcpSocket *socket)
     link->setFrameHandler([this](FrameKind kind, QByteArrayView body) { onHostFrame(kind, body); });
     // Deferred: the link may fail in the middle of a send.
     link->setCloseHandler([this, link](PeerLink::CloseReason reason) {
-        QMetaObject::invokeMethod(this, [this, link, reason] {
-            if (m_link != link)
-                return;
-            m_link = nullptr;
-            link->deleteLater();
-            onHostClosed(reason);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, link, reason] {
+                if (m_link != link)
+                    return;
+                m_link = nullptr;
+                link->deleteLater();
+                onHostClosed(reason);
+            },
+            Qt::QueuedConnection);
     });
     return link;
 }
 
-bool MemberSide::join(const QString &host, std::uint16_t port, const QString &guidApplication,
-                      const QString &name, QString *error)
+bool MemberSide::join(const QString &host, std::uint16_t port, const QString &guidApplication, const QString &name,
+                      QString *error)
 {
     auto failWith = [&](const QString &text) {
         if (m_link) {
@@ -66,9 +72,12 @@ bool MemberSide::join(const QString &host, std::uint16_t port, const QString &gu
 
     auto *socket = new QTcpSocket(this);
     socket->connectToHost(host, port);
-    waitUntil([socket] { return socket->state() == QAbstractSocket::ConnectedState
-                                || socket->state() == QAbstractSocket::UnconnectedState; },
-              m_settings.connectTimeout);
+    waitUntil(
+        [socket] {
+            return socket->state() == QAbstractSocket::ConnectedState
+                   || socket->state() == QAbstractSocket::UnconnectedState;
+        },
+        m_settings.connectTimeout);
     if (socket->state() != QAbstractSocket::ConnectedState) {
         socket->abort();
         socket->deleteLater();
@@ -132,7 +141,16 @@ void MemberSide::interruptLink(std::chrono::milliseconds outage)
     m_link->abort();
     m_link->deleteLater();
     m_link = nullptr;
-    beginReconnect(outage);
+    m_outageClock.start();
+    m_outage = outage;
+    beginReconnect(std::chrono::milliseconds(0));
+}
+
+std::chrono::milliseconds MemberSide::outageLeft() const
+{
+    if (!m_outageClock.isValid())
+        return std::chrono::milliseconds(0);
+    return std::max(std::chrono::milliseconds(0), m_outage - std::chrono::milliseconds(m_outageClock.elapsed()));
 }
 
 void MemberSide::onHostFrame(FrameKind kind, QByteArrayView body)
@@ -142,6 +160,11 @@ void MemberSide::onHostFrame(FrameKind kind, QByteArrayView body)
             const auto welcome = parseWelcome(body);
             if (welcome && (m_state == State::Joining || static_cast<PlayerId>(welcome->playerId) == m_ownId)) {
                 const bool fresh = m_state == State::Joining;
+                if (!fresh) {
+                    // Possibly a new host: the next break starts from here.
+                    m_hostAddress = m_targetAddress;
+                    m_hostPort = m_targetPort;
+                }
                 applyWelcome(*welcome, fresh);
                 m_state = State::Joined;
                 if (!fresh)
@@ -155,14 +178,15 @@ void MemberSide::onHostFrame(FrameKind kind, QByteArrayView body)
                 m_state = State::Idle;
                 return;
             }
-            if (reject && (reject->reason == RejectReason::NotHost || reject->reason == RejectReason::Busy)) {
-                // It has not noticed yet that the host is gone; ask again.
+            if (reject && reject->reason == RejectReason::Busy) {
                 m_link->abort();
                 m_link->deleteLater();
                 m_link = nullptr;
                 m_retryTimer.start(m_settings.retryDelay);
                 return;
             }
+            if (reject && reject->reason == RejectReason::NotHost)
+                return onNotHost(*reject);
             lose();
             return;
         } else if (kind == FrameKind::Ping) {
@@ -173,7 +197,7 @@ void MemberSide::onHostFrame(FrameKind kind, QByteArrayView body)
             m_error = QStringLiteral("The host sent something unexpected");
             m_state = State::Idle;
         } else {
-            attemptFailed(true);
+            attemptFailed(Failure::Silent);
         }
         return;
     }
@@ -186,8 +210,7 @@ void MemberSide::onHostFrame(FrameKind kind, QByteArrayView body)
         break;
     case FrameKind::Joined:
         if (const auto j = parseJoined(body)) {
-            if (takeSeq(j->seq) && static_cast<PlayerId>(j->player.id) != m_ownId
-                && m_roster.add(reachable(j->player)))
+            if (takeSeq(j->seq) && static_cast<PlayerId>(j->player.id) != m_ownId && m_roster.add(reachable(j->player)))
                 m_sink.noticeLocal(NOTICE_PLAYER_CREATED, static_cast<PlayerId>(j->player.id));
             return;
         }
@@ -220,12 +243,9 @@ void MemberSide::onHostFrame(FrameKind kind, QByteArrayView body)
         m_link->abort();
         m_link->deleteLater();
         m_link = nullptr;
-        m_state = State::Reconnecting;
-        m_oldHost = m_hostId;
+        beginReconnect(std::chrono::milliseconds(0));
         m_skipOldHost = true;
-        m_unreachable.clear();
-        m_reconnectClock.start();
-        m_retryTimer.start(0);
+        m_movedOn = true;
         return;
     default:
         break;
@@ -248,11 +268,9 @@ void MemberSide::onHostClosed(PeerLink::CloseReason reason)
         beginReconnect(std::chrono::milliseconds(0));
         break;
     case State::Reconnecting:
-        // A successor that accepted the connection exists; if it did not
-        // answer it is busy taking over. The old host in that state is as
-        // good as gone.
+        // It accepted the connection but closed it or said nothing.
         Q_UNUSED(reason);
-        attemptFailed(m_target == m_oldHost);
+        attemptFailed(Failure::Silent);
         break;
     default:
         break;
@@ -318,8 +336,8 @@ void MemberSide::onAck(const AckFrame &ack)
     while (!m_unacked.empty() && m_unacked.front().csn <= ack.csn) {
         const SendFrame &sent = m_unacked.front();
         if (sent.csn == ack.csn && ack.seq != 0) {
-            m_record.push_back(DeliverFrame{ack.seq, static_cast<std::uint32_t>(m_ownId), sent.to, sent.csn,
-                                            sent.payload});
+            m_record.push_back(
+                DeliverFrame{ack.seq, static_cast<std::uint32_t>(m_ownId), sent.to, sent.csn, sent.payload});
             if (m_record.size() > static_cast<std::size_t>(m_settings.historyCapacity))
                 m_record.pop_front();
         }
@@ -332,9 +350,53 @@ void MemberSide::beginReconnect(std::chrono::milliseconds delay)
     m_state = State::Reconnecting;
     m_oldHost = m_hostId;
     m_skipOldHost = false;
+    m_movedOn = false;
+    m_redirect.reset();
     m_unreachable.clear();
     m_reconnectClock.start();
+    m_oldHostClock.start();
     m_retryTimer.start(delay);
+}
+
+void MemberSide::giveUpOldHost()
+{
+    m_unreachable.insert(m_oldHost);
+    if (!m_movedOn) {
+        // Finding the successor gets its own time.
+        m_movedOn = true;
+        m_reconnectClock.restart();
+    }
+    m_retryTimer.start(0);
+}
+
+void MemberSide::onNotHost(const RejectFrame &reject)
+{
+    m_link->abort();
+    m_link->deleteLater();
+    m_link = nullptr;
+    const auto named = static_cast<PlayerId>(reject.hostId);
+    if (named == 0 || named == m_ownId) {
+        // It has no host either (yet). The old host saying so has been
+        // replaced; anyone else may still be about to take over.
+        if (m_target == m_oldHost && !m_skipOldHost)
+            return giveUpOldHost();
+        m_retryTimer.start(m_settings.retryDelay);
+        return;
+    }
+    if (named == m_oldHost) {
+        // Someone still has the old host: it lives, and only our own path
+        // to it broke. Go back to it (the migration clock keeps running).
+        m_unreachable.remove(m_oldHost);
+        m_skipOldHost = false;
+    } else if (!m_unreachable.contains(named)) {
+        const QString address = reject.hostAddress.isEmpty() || QHostAddress(reject.hostAddress).isLoopback()
+                                    ? m_targetAddress
+                                    : reject.hostAddress;
+        m_redirect = Redirect{named, address, reject.hostPort};
+        if (m_target == m_oldHost)
+            m_unreachable.insert(m_oldHost);
+    }
+    m_retryTimer.start(m_settings.retryDelay);
 }
 
 void MemberSide::attempt()
@@ -343,7 +405,12 @@ void MemberSide::attempt()
         return;
     if (m_reconnectClock.elapsed() > m_settings.migrationTimeout.count())
         return lose();
-    if (!m_skipOldHost && !m_unreachable.contains(m_oldHost)) {
+    if (m_redirect) {
+        m_target = m_redirect->id;
+        m_targetAddress = m_redirect->address;
+        m_targetPort = m_redirect->port;
+        m_redirect.reset();
+    } else if (!m_skipOldHost && !m_unreachable.contains(m_oldHost)) {
         m_target = m_oldHost;
         m_targetAddress = m_hostAddress;
         m_targetPort = m_hostPort;
@@ -370,9 +437,17 @@ void MemberSide::attempt()
         m_targetAddress = next->address;
         m_targetPort = next->listenPort;
     }
+    if (const auto left = outageLeft(); left.count() > 0) {
+        // Cut off: no packet gets through, so the attempt ends like a
+        // connection that is never answered (or when the link is back).
+        m_attemptTimer.start(std::min(left, m_settings.connectTimeout));
+        return;
+    }
     m_attemptSocket = new QTcpSocket(this);
     connect(m_attemptSocket, &QTcpSocket::connected, this, &MemberSide::attemptConnected);
-    connect(m_attemptSocket, &QTcpSocket::errorOccurred, this, [this] { attemptFailed(true); });
+    connect(m_attemptSocket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        attemptFailed(error == QAbstractSocket::ConnectionRefusedError ? Failure::Refused : Failure::Unreachable);
+    });
     m_attemptTimer.start(m_settings.connectTimeout);
     m_attemptSocket->connectToHost(m_targetAddress, m_targetPort);
 }
@@ -395,7 +470,7 @@ void MemberSide::attemptConnected()
     m_link->send(encode(resume));
 }
 
-void MemberSide::attemptFailed(bool markFailed)
+void MemberSide::attemptFailed(Failure why)
 {
     m_attemptTimer.stop();
     if (m_attemptSocket) {
@@ -411,8 +486,24 @@ void MemberSide::attemptFailed(bool markFailed)
     }
     if (m_state != State::Reconnecting)
         return;
-    if (markFailed)
-        m_unreachable.insert(m_target);
+    if (m_target == m_oldHost && !m_skipOldHost) {
+        // No answer at all may be our own network: the host keeps our place
+        // for the resume grace, so it is tried that long. A refusal (nobody
+        // listens) or an accepted connection that stays silent (a stopped
+        // or broken host) means it cannot serve anyone.
+        if (why == Failure::Unreachable && m_oldHostClock.elapsed() < m_settings.resumeGrace.count()) {
+            m_retryTimer.start(m_settings.retryDelay);
+            return;
+        }
+        return giveUpOldHost();
+    }
+    // A would-be successor that accepted but did not answer is busy taking
+    // over: ask again. One that cannot be reached is passed over.
+    if (why == Failure::Silent) {
+        m_retryTimer.start(m_settings.retryDelay);
+        return;
+    }
+    m_unreachable.insert(m_target);
     m_retryTimer.start(0);
 }
 
@@ -429,8 +520,8 @@ void MemberSide::sendRecord(std::uint64_t fromSeq)
             m_link->send(encode(d, FrameKind::Replay));
     }
     for (const auto &u : m_unacked)
-        m_link->send(encode(DeliverFrame{0, static_cast<std::uint32_t>(m_ownId), u.to, u.csn, u.payload},
-                            FrameKind::Replay));
+        m_link->send(
+            encode(DeliverFrame{0, static_cast<std::uint32_t>(m_ownId), u.to, u.csn, u.payload}, FrameKind::Replay));
     m_link->send(encodeEmpty(FrameKind::ReplayEnd));
 }
 
@@ -459,8 +550,17 @@ void MemberSide::refuseIncoming()
     while (m_server && m_server->hasPendingConnections()) {
         auto *link = new PeerLink(m_server->nextPendingConnection(), m_settings, this);
         link->startHandshakeDeadline();
-        link->setFrameHandler([link](FrameKind, QByteArrayView) {
-            link->send(encode(RejectFrame{RejectReason::NotHost, QStringLiteral("Not the host (yet)")}));
+        link->setFrameHandler([this, link](FrameKind, QByteArrayView) {
+            // While we have a host, whoever asks us is sent to it: it lives,
+            // and nobody may take over from it.
+            RejectFrame reject{RejectReason::NotHost, QStringLiteral("Not the host (yet)"), 0, {}, 0};
+            if (m_state == State::Joined) {
+                reject.text = QStringLiteral("Not the host");
+                reject.hostId = static_cast<std::uint32_t>(m_hostId);
+                reject.hostAddress = m_hostAddress;
+                reject.hostPort = m_hostPort;
+            }
+            link->send(encode(reject));
             link->closeGracefully();
         });
         link->setCloseHandler([link](PeerLink::CloseReason) { link->deleteLater(); });

@@ -12,14 +12,17 @@
 #include <QTimer>
 
 #include <deque>
+#include <optional>
 
 class QTcpServer;
 class QTcpSocket;
 
 // A member's side of a session: its one connection to the host. When that
-// connection breaks it first tries to resume with the same host; when the
-// host is gone it goes, like every other member, to the earliest joiner still
-// listed, and takes the host role itself when that is its own turn.
+// connection breaks it first tries to resume with the same host, and gives it
+// up only when it is really gone (refuses, stays silent, or is out of reach
+// for as long as it would keep our place); then it goes, like every other
+// member, to the earliest joiner still listed, and takes the host role itself
+// when that is its own turn.
 namespace vellmar::session {
 
 class MemberSide : public QObject
@@ -35,7 +38,8 @@ public:
     bool send(PlayerId to, const QByteArray &payload);
     void leave();
     void abortAll();
-    // Test hook: breaks the connection and stays away for the given time.
+    // Test hook: breaks the connection, and for the given time no
+    // connection attempt of this member gets through (a pulled cable).
     void interruptLink(std::chrono::milliseconds outage);
 
     PlayerId ownId() const { return m_ownId; }
@@ -52,6 +56,16 @@ Q_SIGNALS:
 
 private:
     enum class State { Idle, Joining, Joined, Reconnecting, Promoted, Lost, Left };
+    // How a connection attempt ended: nobody listens; it accepted but did
+    // not answer (or closed); or no answer at all, which may be our own
+    // network.
+    enum class Failure { Refused, Silent, Unreachable };
+    struct Redirect
+    {
+        PlayerId id = 0;
+        QString address;
+        std::uint16_t port = 0;
+    };
 
     void onHostFrame(FrameKind kind, QByteArrayView body);
     void onHostClosed(PeerLink::CloseReason reason);
@@ -64,12 +78,15 @@ private:
     void beginReconnect(std::chrono::milliseconds delay);
     void attempt();
     void attemptConnected();
-    void attemptFailed(bool markFailed);
+    void attemptFailed(Failure why);
+    void giveUpOldHost();
+    void onNotHost(const RejectFrame &reject);
     void resendUnacked();
     void sendRecord(std::uint64_t fromSeq);
     void lose();
     void refuseIncoming();
     PeerLink *makeLink(QTcpSocket *socket);
+    std::chrono::milliseconds outageLeft() const;
 
     const TransportSettings &m_settings;
     Roster &m_roster;
@@ -101,11 +118,16 @@ private:
     QString m_targetAddress;
     std::uint16_t m_targetPort = 0;
     bool m_skipOldHost = false;
+    bool m_movedOn = false; // gave up the old host, looking for its successor
+    std::optional<Redirect> m_redirect;
     QSet<PlayerId> m_unreachable;
-    QElapsedTimer m_reconnectClock;
+    QElapsedTimer m_reconnectClock; // bounds the search for a host
+    QElapsedTimer m_oldHostClock;   // since the link to the old host broke
     QTcpSocket *m_attemptSocket = nullptr;
     QTimer m_attemptTimer;
     QTimer m_retryTimer;
+    QElapsedTimer m_outageClock; // test hook: simulated network outage
+    std::chrono::milliseconds m_outage{0};
 };
 
 } // namespace vellmar::session

@@ -14,7 +14,10 @@
 namespace vellmar::session {
 
 PeerLink::PeerLink(QTcpSocket *socket, const TransportSettings &settings, QObject *parent)
-    : QObject(parent), m_socket(socket), m_settings(settings), m_tokens(settings.rateLimitBurst)
+    : QObject(parent)
+    , m_socket(socket)
+    , m_settings(settings)
+    , m_tokens(settings.rateLimitBurst)
 {
     m_socket->setParent(this);
     // Small frames written one by one must not wait for Nagle's algorithm.
@@ -27,8 +30,8 @@ PeerLink::PeerLink(QTcpSocket *socket, const TransportSettings &settings, QObjec
     connect(m_socket, &QTcpSocket::disconnected, this, [this] { fail(CloseReason::PeerClosed); });
     connect(m_socket, &QTcpSocket::errorOccurred, this, [this] { fail(CloseReason::PeerClosed); });
 
-    const auto tick = std::max<std::chrono::milliseconds>(
-        std::min(m_settings.pingInterval, m_settings.deadTimeout) / 2, std::chrono::milliseconds(10));
+    const auto tick = std::max<std::chrono::milliseconds>(std::min(m_settings.pingInterval, m_settings.deadTimeout) / 2,
+                                                          std::chrono::milliseconds(10));
     m_tick.setInterval(tick);
     connect(&m_tick, &QTimer::timeout, this, &PeerLink::onTick);
     m_tick.start();
@@ -48,15 +51,9 @@ PeerLink::~PeerLink()
         m_socket->disconnect(this);
 }
 
-void PeerLink::startHandshakeDeadline()
-{
-    m_handshake.start(m_settings.handshakeTimeout);
-}
+void PeerLink::startHandshakeDeadline() { m_handshake.start(m_settings.handshakeTimeout); }
 
-void PeerLink::setEstablished()
-{
-    m_handshake.stop();
-}
+void PeerLink::setEstablished() { m_handshake.stop(); }
 
 void PeerLink::send(const QByteArray &frame)
 {
@@ -105,15 +102,9 @@ void PeerLink::abort()
     m_socket->abort();
 }
 
-QHostAddress PeerLink::peerAddress() const
-{
-    return m_socket->peerAddress();
-}
+QHostAddress PeerLink::peerAddress() const { return m_socket->peerAddress(); }
 
-qint64 PeerLink::pendingOutput() const
-{
-    return m_socket->bytesToWrite();
-}
+qint64 PeerLink::pendingOutput() const { return m_socket->bytesToWrite(); }
 
 bool PeerLink::takeToken()
 {

@@ -24,13 +24,13 @@ class PeerLink : public QObject
     Q_OBJECT
 public:
     enum class CloseReason {
-        PeerClosed,       // the other side closed or the connection broke
-        Silent,           // nothing heard for the dead time-out
+        PeerClosed, // the other side closed or the connection broke
+        Silent,     // nothing heard for the dead time-out
         BadFrame,
         HandshakeTimeout,
         RateLimited,
         OutputOverflow,
-        Local,            // we closed it
+        Local, // we closed it
     };
 
     using FrameHandler = std::function<void(FrameKind, QByteArrayView)>;

@@ -33,9 +33,8 @@ void Roster::reset(const QList<RosterEntry> &entries)
 
 bool Roster::isPresent(PlayerId id) const
 {
-    return std::any_of(m_players.cbegin(), m_players.cend(), [id](const PlayerRecord &p) {
-        return p.present && static_cast<PlayerId>(p.entry.id) == id;
-    });
+    return std::any_of(m_players.cbegin(), m_players.cend(),
+                       [id](const PlayerRecord &p) { return p.present && static_cast<PlayerId>(p.entry.id) == id; });
 }
 
 const RosterEntry *Roster::find(PlayerId id) const
@@ -66,8 +65,8 @@ QList<RosterEntry> Roster::presentEntries() const
 
 int Roster::presentCount() const
 {
-    return static_cast<int>(std::count_if(m_players.cbegin(), m_players.cend(),
-                                          [](const PlayerRecord &p) { return p.present; }));
+    return static_cast<int>(
+        std::count_if(m_players.cbegin(), m_players.cend(), [](const PlayerRecord &p) { return p.present; }));
 }
 
 std::uint32_t Roster::highestId() const

@@ -40,14 +40,16 @@ QString plainAddress(const QHostAddress &address)
 } // namespace
 
 std::optional<SessionDescription> querySession(const TransportSettings &settings, const QString &host,
-                                               std::uint16_t port, const QString &guidApplication,
-                                               QString *error)
+                                               std::uint16_t port, const QString &guidApplication, QString *error)
 {
     QTcpSocket socket;
     socket.connectToHost(host, port);
-    waitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState
-                           || socket.state() == QAbstractSocket::UnconnectedState; },
-              settings.connectTimeout);
+    waitUntil(
+        [&] {
+            return socket.state() == QAbstractSocket::ConnectedState
+                   || socket.state() == QAbstractSocket::UnconnectedState;
+        },
+        settings.connectTimeout);
     if (socket.state() != QAbstractSocket::ConnectedState) {
         if (error)
             *error = QStringLiteral("Cannot reach %1:%2").arg(host).arg(port);

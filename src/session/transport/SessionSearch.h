@@ -14,8 +14,7 @@ namespace vellmar::session {
 
 // The session at host:port, when it is one of this application and version.
 std::optional<SessionDescription> querySession(const TransportSettings &settings, const QString &host,
-                                               std::uint16_t port, const QString &guidApplication,
-                                               QString *error);
+                                               std::uint16_t port, const QString &guidApplication, QString *error);
 
 // Every session of this application that answers within the search time.
 QList<SessionDescription> searchSessions(const TransportSettings &settings, const QString &guidApplication);

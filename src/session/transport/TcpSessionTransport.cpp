@@ -16,9 +16,10 @@ namespace vellmar::session {
 const QString TcpSessionTransport::kConnectionAddress = QStringLiteral("vellmar-tcp");
 
 TcpSessionTransport::TcpSessionTransport(core::Questions *questions, TransportSettings settings, QObject *parent)
-    : SessionTransport(parent), m_questions(questions), m_settings(std::move(settings))
-{
-}
+    : SessionTransport(parent)
+    , m_questions(questions)
+    , m_settings(std::move(settings))
+{}
 
 TcpSessionTransport::~TcpSessionTransport()
 {
@@ -110,7 +111,8 @@ bool TcpSessionTransport::Open(const SessionDescription &desc, OpenMode mode)
         return fail(QStringLiteral("Cannot listen for players: %1").arg(error));
     }
     m_session.hostPort = m_host->port();
-    m_discovery = new DiscoveryResponder(m_settings, [this] { return m_host ? m_host->info() : InfoFrame{}; }, this);
+    m_discovery = new DiscoveryResponder(
+        m_settings, [this] { return m_host ? m_host->info() : InfoFrame{}; }, this);
     m_discovery->start();
     m_open = true;
     return true;
@@ -162,7 +164,8 @@ void TcpSessionTransport::becomeHost()
     m_host->takeOver(server, state);
     m_member->deleteLater();
     m_member = nullptr;
-    m_discovery = new DiscoveryResponder(m_settings, [this] { return m_host ? m_host->info() : InfoFrame{}; }, this);
+    m_discovery = new DiscoveryResponder(
+        m_settings, [this] { return m_host ? m_host->info() : InfoFrame{}; }, this);
     m_discovery->start();
 }
 
@@ -171,8 +174,8 @@ bool TcpSessionTransport::SendEx(PlayerId from, PlayerId to, int flags, const Me
     Q_UNUSED(flags); // every send is guaranteed
     if (m_ownId == 0 || from != m_ownId)
         return fail(QStringLiteral("Sender %1 is not this participant").arg(from));
-    const bool sent = m_host ? m_host->sendFromLocal(to, message.bytes())
-                             : (m_member && m_member->send(to, message.bytes()));
+    const bool sent =
+        m_host ? m_host->sendFromLocal(to, message.bytes()) : (m_member && m_member->send(to, message.bytes()));
     return sent ? true : fail(QStringLiteral("Player %1 is not in the session").arg(to));
 }
 
@@ -191,10 +194,7 @@ std::optional<ReceivedMessage> TcpSessionTransport::Receive()
     return message;
 }
 
-std::optional<QString> TcpSessionTransport::GetPlayerFriendlyName(PlayerId id) const
-{
-    return m_roster.nameOf(id);
-}
+std::optional<QString> TcpSessionTransport::GetPlayerFriendlyName(PlayerId id) const { return m_roster.nameOf(id); }
 
 QList<PlayerEntry> TcpSessionTransport::GetDPEnumPlayers(const QString &, int) const
 {
@@ -204,15 +204,9 @@ QList<PlayerEntry> TcpSessionTransport::GetDPEnumPlayers(const QString &, int) c
     return players;
 }
 
-QString TcpSessionTransport::GetGuidApplication() const
-{
-    return m_session.guidApplication;
-}
+QString TcpSessionTransport::GetGuidApplication() const { return m_session.guidApplication; }
 
-std::uint16_t TcpSessionTransport::hostPort() const
-{
-    return m_host ? m_host->port() : 0;
-}
+std::uint16_t TcpSessionTransport::hostPort() const { return m_host ? m_host->port() : 0; }
 
 void TcpSessionTransport::simulateCrash()
 {
@@ -254,11 +248,14 @@ void TcpSessionTransport::scheduleEvent()
     if (m_eventId == 0 || m_eventPending)
         return;
     m_eventPending = true;
-    QMetaObject::invokeMethod(this, [this] {
-        m_eventPending = false;
-        if (!m_inbox.empty())
-            Q_EMIT receiveEvent(m_eventId);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_eventPending = false;
+            if (!m_inbox.empty())
+                Q_EMIT receiveEvent(m_eventId);
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace vellmar::session

@@ -23,18 +23,18 @@ struct TransportSettings
     // one of them can take over as host).
     QHostAddress listenAddress = QHostAddress(QHostAddress::AnyIPv4);
 
-    std::chrono::milliseconds searchTime = 1500ms;    // blank-address search
+    std::chrono::milliseconds searchTime = 1500ms; // blank-address search
     std::chrono::milliseconds connectTimeout = 2000ms;
     std::chrono::milliseconds handshakeTimeout = 3000ms;
-    std::chrono::milliseconds pingInterval = 1000ms;  // sent after this much idle time
-    std::chrono::milliseconds deadTimeout = 5000ms;   // silence that means the peer is gone
-    std::chrono::milliseconds resumeGrace = 4000ms;   // how long a dropped member may come back
-    std::chrono::milliseconds retryDelay = 100ms;     // between reconnection attempts
+    std::chrono::milliseconds pingInterval = 1000ms;     // sent after this much idle time
+    std::chrono::milliseconds deadTimeout = 5000ms;      // silence that means the peer is gone
+    std::chrono::milliseconds resumeGrace = 4000ms;      // how long a dropped member may come back
+    std::chrono::milliseconds retryDelay = 100ms;        // between reconnection attempts
     std::chrono::milliseconds migrationTimeout = 8000ms; // give up finding a new host
 
     std::uint32_t maxFrameBytes = 64 * 1024;
     std::int64_t outputCapBytes = 8 * 1024 * 1024; // unsent bytes per member before it is dropped
-    int maxPendingHandshakes = 128; // after a host change everyone arrives at once
+    int maxPendingHandshakes = 128;                // after a host change everyone arrives at once
     double rateLimitFramesPerSecond = 2000.0;
     double rateLimitBurst = 4000.0;
     int historyCapacity = 8192; // sequenced events kept for resume and host take-over

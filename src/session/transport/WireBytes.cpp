@@ -42,10 +42,7 @@ Writer &Writer::bytes(QByteArrayView v)
     return *this;
 }
 
-Writer &Writer::text(const QString &v)
-{
-    return bytes(v.toUtf8());
-}
+Writer &Writer::text(const QString &v) { return bytes(v.toUtf8()); }
 
 bool Reader::take(qsizetype n, const char **at)
 {
@@ -101,7 +98,8 @@ QString Reader::text(std::uint32_t maxBytes)
     if (!m_ok)
         return {};
     // A leading byte-order mark is kept as text, so every string has one encoding.
-    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decode(QStringDecoder::Utf8,
+                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString result = decode(raw);
     if (decode.hasError()) {
         m_ok = false;
