@@ -6,6 +6,8 @@
 #include "chat/forms/PrivateChats.h"
 #include "chat/forms/frmPartyChat.h"
 #include "dice/forms/frmDiceRoll.h"
+#include "map/forms/MapView.h"
+#include "map/forms/MapViewController.h"
 #include "session/protocol/Messages.h"
 #include "tokens/markers/forms/frmSetMarker.h"
 
@@ -14,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -61,6 +64,28 @@ struct Participant
         QTest::keyClick(window->txtInput, Qt::Key_Return);
     }
 };
+
+// Every copy shows the same plain 400 x 300 map.
+void loadPlainMap(frmMain &window)
+{
+    QImage picture(400, 300, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    window.mapState.picture = picture;
+    window.mapLoaded = true;
+    window.mapView().mapReplaced();
+}
+
+void mouse(QWidget *target, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held)
+{
+    QMouseEvent event(type, QPointF(at), target->mapToGlobal(QPointF(at)), button, held, {});
+    QApplication::sendEvent(target, &event);
+}
+
+// Where a map position shows in the window's view.
+QPoint onView(frmMain &window, QPoint mapPosition)
+{
+    return *window.mapView().geometry().viewPixel(mapPosition.x(), mapPosition.y());
+}
 
 void host(Participant &p, const QString &name)
 {
@@ -313,6 +338,62 @@ private Q_SLOTS:
         QTRY_VERIFY(cleric.w().state().markers.isEmpty());
         QVERIFY(!cleric.w().state().currentMarker);
         QTRY_VERIFY(ranger.w().state().markers.isEmpty());
+    }
+
+    void draggingAnOwnMarkerAnnouncesItsNewPlaceOnce()
+    {
+        Participant master, ranger;
+        host(master, QStringLiteral("Scout"));
+        join(ranger, QStringLiteral("Ranger"), master);
+        for (Participant *p : {&master, &ranger})
+            loadPlainMap(p->w());
+
+        ranger.w().menuMapX = 200;
+        ranger.w().menuMapY = 150;
+        ranger.w().mnuQuickMarker->trigger();
+        QTRY_COMPARE(ranger.w().state().markers.size(), std::size_t(1));
+        QTRY_COMPARE(master.w().state().markers.size(), std::size_t(1));
+        const auto mine = ranger.w().state().markers.find(1);
+        const auto theirs = master.w().state().markers.find(1);
+
+        // Grabbed 3 pixels off its spot and moved: it follows the pointer's
+        // movement in map pixels and does not jump to the pointer.
+        QWidget *view = ranger.w().Picture1;
+        const QPoint grab = onView(ranger.w(), {203, 150});
+        const auto geometry = ranger.w().mapView().geometry();
+        const QPoint moved =
+            QPoint(200, 150) + *geometry.mapPixel(QPointF(grab + QPoint(10, 5))) - *geometry.mapPixel(QPointF(grab));
+        mouse(view, QEvent::MouseMove, grab, Qt::NoButton, Qt::NoButton);
+        QCOMPARE(ranger.w().state().currentMarker, mine);
+        mouse(view, QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton);
+        QVERIFY(ranger.w().dragging());
+        mouse(view, QEvent::MouseMove, grab + QPoint(10, 5), Qt::NoButton, Qt::LeftButton);
+        QCOMPARE(QPoint(mine->mapX, mine->mapY), moved);
+        QVERIFY(moved != QPoint(200, 150));
+        QCOMPARE(QPoint(theirs->mapX, theirs->mapY), QPoint(200, 150)); // nothing sent yet
+        mouse(view, QEvent::MouseButtonRelease, grab + QPoint(10, 5), Qt::LeftButton, Qt::NoButton);
+        QVERIFY(!ranger.w().dragging());
+        QTRY_COMPARE(QPoint(theirs->mapX, theirs->mapY), moved);
+
+        // The master may not drag a player's marker.
+        QWidget *masterView = master.w().Picture1;
+        const QPoint spot = onView(master.w(), moved);
+        mouse(masterView, QEvent::MouseMove, spot, Qt::NoButton, Qt::NoButton);
+        mouse(masterView, QEvent::MouseButtonPress, spot, Qt::LeftButton, Qt::LeftButton);
+        QVERIFY(!master.w().dragging());
+        mouse(masterView, QEvent::MouseMove, spot + QPoint(30, 30), Qt::NoButton, Qt::LeftButton);
+        mouse(masterView, QEvent::MouseButtonRelease, spot + QPoint(30, 30), Qt::LeftButton, Qt::NoButton);
+        QCOMPARE(QPoint(theirs->mapX, theirs->mapY), moved);
+
+        // Its pop-up offers removal, not modification, and no icon commands.
+        mouse(masterView, QEvent::MouseButtonPress, spot, Qt::RightButton, Qt::RightButton);
+        QTRY_VERIFY(master.w().mnuIcon->isVisible());
+        QCOMPARE(QPoint(master.w().menuMapX, master.w().menuMapY), moved);
+        QVERIFY(master.w().mnuRemoveMarker->isVisible());
+        QVERIFY(!master.w().mnuModifyMarker->isVisible());
+        QVERIFY(!master.w().mnuModifyIcon->isVisible());
+        QVERIFY(master.w().mnuPlaceIcon->isVisible());
+        master.w().mnuIcon->hide();
     }
 
     void playerMenusFollowTheRole()

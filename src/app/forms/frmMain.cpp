@@ -17,9 +17,13 @@
 #include "session/binding/UserNamePrompt.h"
 #include "session/protocol/Messages.h"
 #include "session/transport/TcpSessionTransport.h"
+#include "tokens/icons/IconCommands.h"
+#include "tokens/icons/forms/CombatTrackerLink.h"
+#include "tokens/icons/forms/QtIconDialogs.h"
 #include "tokens/markers/MarkerExchange.h"
 #include "tokens/markers/forms/frmModifyMarker.h"
 #include "tokens/markers/forms/frmSetMarker.h"
+#include "tokens/pointer/MapPointer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -95,6 +99,10 @@ frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, 
     connect(btnToolbar, &QPushButton::clicked, this, &frmMain::btnToolbar_Click);
     connect(btnMaplist, &QPushButton::clicked, this, &frmMain::btnMaplist_Click);
     connect(UpDownZoom, &UpDownControl::valueChanged, this, &frmMain::UpDownZoom_Change);
+    connect(mnuPlaceIcon, &QAction::triggered, this, &frmMain::mnuPlaceIcon_Click);
+    connect(mnuModifyIcon, &QAction::triggered, this, &frmMain::mnuModifyIcon_Click);
+    connect(mnuRemoveIcon, &QAction::triggered, this, &frmMain::mnuRemoveIcon_Click);
+    connect(mnuRollInitiative, &QAction::triggered, this, &frmMain::mnuRollInitiative_Click);
     connect(mnuQuickMarker, &QAction::triggered, this, &frmMain::mnuQuickMarker_Click);
     connect(mnuPlaceMarker, &QAction::triggered, this, &frmMain::mnuPlaceMarker_Click);
     connect(mnuModifyMarker, &QAction::triggered, this, &frmMain::mnuModifyMarker_Click);
@@ -196,6 +204,8 @@ void frmMain::createControls()
     Picture2->setFrameShape(QFrame::Box);
     place(Picture2, {120, 240, 1215, 735});
 
+    Picture1->setMouseTracking(true);
+    Picture1->installEventFilter(this);
     m_mapView = new map::MapViewController(
         mapState, {Picture1, HmapScroll, vmapScroll, chkShowGrid, Picture2},
         {[this] {
@@ -233,7 +243,17 @@ void frmMain::Form_Load()
     m_privateChats = std::make_unique<chat::PrivateChats>(m_state, *this, this);
     m_state.inSession = false;
     m_state.isMaster = true;
-    dragging = false;
+    m_state.currentMarker.reset();
+    m_state.currentIcon.reset();
+    m_pointer = std::make_unique<tokens::MapPointer>(m_state);
+
+    const auto repaint = [this] { Picture1_Paint(); };
+    m_iconDialogs = std::make_unique<tokens::QtIconDialogs>(m_state, m_questions, repaint, this);
+    m_trackerLink = std::make_unique<tokens::CombatTrackerLink>([this] {
+        btnCombat_Click();
+        return m_combat.data();
+    });
+    m_iconCommands = std::make_unique<tokens::IconCommands>(m_state, *m_iconDialogs, *m_trackerLink, repaint);
 
     lblRollVal->hide();
     txtRollVal->hide();
@@ -436,6 +456,83 @@ void frmMain::BroadcastPlaceMarker(const tokens::CMarker &p_marker) { m_markers-
 
 void frmMain::BroadcastUpdateMarker(const tokens::CMarker &p_marker) { m_markers->BroadcastUpdateMarker(p_marker); }
 
+bool frmMain::dragging() const { return m_pointer->dragging(); }
+
+void frmMain::mnuPlaceIcon_Click() { m_iconCommands->PlaceIcon(menuMapX, menuMapY); }
+
+void frmMain::mnuModifyIcon_Click() { m_iconCommands->ModifyIcon(m_state.currentIcon.get()); }
+
+void frmMain::mnuRemoveIcon_Click()
+{
+    // The selection goes first, so the repaint draws no ring on a removed icon.
+    const auto icon = std::move(m_state.currentIcon);
+    m_state.currentIcon.reset();
+    m_iconCommands->RemoveIcon(icon.get());
+}
+
+void frmMain::mnuRollInitiative_Click() { m_iconCommands->RollInitiative(m_state.currentIcon.get()); }
+
+QPoint frmMain::pointerMapPosition(QPointF position) const
+{
+    // Picture sizes are whole pixels here, so the rounded and unrounded forms
+    // of the conversion agree; positions beyond 32 bits stay at the edge.
+    const auto pixel = m_mapView->geometry().mapPixel(position);
+    if (pixel)
+        return *pixel;
+    const QPointF exact = m_mapView->geometry().mapPoint(position);
+    return {exact.x() < 0 ? INT32_MIN : INT32_MAX, exact.y() < 0 ? INT32_MIN : INT32_MAX};
+}
+
+void frmMain::SelectUnderPointer(QPointF position)
+{
+    if (m_pointer->SelectUnderPointer(pointerMapPosition(position)))
+        Picture1_Paint();
+}
+
+void frmMain::Picture1_MouseDown(Qt::MouseButtons button, QPointF position)
+{
+    if (!mapLoaded)
+        return;
+    if (button & Qt::RightButton) {
+        SelectUnderPointer(position);
+        const QPoint at = pointerMapPosition(position);
+        menuMapX = at.x();
+        menuMapY = at.y();
+        const tokens::MenuRights rights = m_pointer->menuRights();
+        mnuModifyIcon->setVisible(rights.iconCommands);
+        mnuRemoveIcon->setVisible(rights.iconCommands);
+        mnuRollInitiative->setVisible(rights.iconCommands);
+        mnuModifyMarker->setVisible(rights.modifyMarker);
+        mnuRemoveMarker->setVisible(rights.removeMarker);
+        mnuIcon->popup(Picture1->mapToGlobal(position.toPoint()));
+    } else if (button & Qt::LeftButton) {
+        if (m_pointer->beginDrag(pointerMapPosition(position)))
+            Picture1->setCursor(Qt::SizeAllCursor);
+    }
+}
+
+void frmMain::Picture1_MouseMove(QPointF position)
+{
+    if (m_pointer->dragging()) {
+        // Nothing is sent while the drag lasts; the release announces it.
+        if (m_pointer->dragTo(pointerMapPosition(position)))
+            Picture1_Paint();
+        return;
+    }
+    SelectUnderPointer(position);
+}
+
+void frmMain::Picture1_MouseUp(QPointF position)
+{
+    if (!m_pointer->dragging())
+        return;
+    Picture1->unsetCursor();
+    if (const auto marker = m_pointer->endDrag())
+        BroadcastUpdateMarker(*marker);
+    SelectUnderPointer(position);
+    Picture1_Paint();
+}
+
 void frmMain::mnuQuickMarker_Click() { m_markers->placeMarker(QStringLiteral("Here"), menuMapX, menuMapY); }
 
 void frmMain::mnuPlaceMarker_Click()
@@ -560,6 +657,24 @@ void frmMain::applyLayout()
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == Picture1) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            Picture1_MouseDown(mouse->button(), mouse->position());
+            break;
+        }
+        case QEvent::MouseMove:
+            Picture1_MouseMove(static_cast<QMouseEvent *>(event)->position());
+            break;
+        case QEvent::MouseButtonRelease:
+            Picture1_MouseUp(static_cast<QMouseEvent *>(event)->position());
+            break;
+        default:
+            break;
+        }
+        return QMainWindow::eventFilter(watched, event);
+    }
     if (watched == lstPlayer->viewport()) {
         if (event->type() == QEvent::MouseMove)
             lstPlayer_MouseMove(static_cast<QMouseEvent *>(event)->position().toPoint());

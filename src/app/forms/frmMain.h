@@ -41,7 +41,11 @@ class frmCombat;
 }
 namespace vellmar::tokens {
 class CMarker;
+class CombatTrackerLink;
+class IconCommands;
+class MapPointer;
 class MarkerExchange;
+class QtIconDialogs;
 class frmSetMarker;
 } // namespace vellmar::tokens
 namespace vellmar::map {
@@ -80,6 +84,7 @@ public:
     chat::frmPartyChat &partyChat() { return *m_partyChat; }
     chat::PrivateChats &privateChats() { return *m_privateChats; }
     tokens::MarkerExchange &markerExchange() { return *m_markers; }
+    tokens::IconCommands &iconCommands() { return *m_iconCommands; }
     session::SessionTransport *directPlay() const { return m_directPlay.get(); }
     const SoundPlayer &sounds() const { return *m_sounds; }
     std::int32_t eventHandle() const { return m_eventHandle; }
@@ -108,7 +113,7 @@ public:
     map::MapViewController &mapView() { return *m_mapView; }
     std::int32_t menuMapX = 0;
     std::int32_t menuMapY = 0;
-    bool dragging = false;
+    bool dragging() const;
 
     // Menus.
     QMenu *mnuFile;
@@ -185,10 +190,19 @@ private:
     void UpDownZoom_Change();
     void mnuPrivateChat1_Click();
     void mnuPrivateChat2_Click() { mnuPrivateChat1_Click(); }
+    void mnuPlaceIcon_Click();
+    void mnuModifyIcon_Click();
+    void mnuRemoveIcon_Click();
+    void mnuRollInitiative_Click();
     void mnuQuickMarker_Click();
     void mnuPlaceMarker_Click();
     void mnuModifyMarker_Click();
     void mnuRemoveMarker_Click();
+    void Picture1_MouseDown(Qt::MouseButtons button, QPointF position);
+    void Picture1_MouseMove(QPointF position);
+    void Picture1_MouseUp(QPointF position);
+    void SelectUnderPointer(QPointF position);
+    QPoint pointerMapPosition(QPointF position) const;
     void lstPlayer_MouseMove(QPoint position);
     void lstPlayer_MouseDown(Qt::MouseButtons buttons, QPoint position);
     void btnResize_MouseDown(Qt::MouseButton button, int y);
@@ -232,6 +246,11 @@ private:
     std::unique_ptr<chat::PrivateChats> m_privateChats;
     std::unique_ptr<tokens::MarkerExchange> m_markers;
     QPointer<tokens::frmSetMarker> m_setMarker; // kept between uses: it offers the last text
+    std::unique_ptr<tokens::MapPointer> m_pointer;
+    // Declared in this order so the commands go before what they use.
+    std::unique_ptr<tokens::QtIconDialogs> m_iconDialogs;
+    std::unique_ptr<tokens::CombatTrackerLink> m_trackerLink;
+    std::unique_ptr<tokens::IconCommands> m_iconCommands;
 };
 
 } // namespace vellmar::app

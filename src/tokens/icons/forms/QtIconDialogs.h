@@ -1,6 +1,8 @@
 #pragma once
 
 #include "tokens/icons/IconDialogs.h"
+#include "tokens/icons/forms/frmModifyIcon.h"
+#include "tokens/icons/forms/frmSetIcon.h"
 
 #include <QPointer>
 
@@ -17,9 +19,6 @@ class Questions;
 }
 
 namespace vellmar::tokens {
-
-class frmModifyIcon;
-class frmSetIcon;
 
 // The real icon dialogs, shown application-modal over `parent` without
 // blocking the caller: "Set" does the work when the user presses it.
