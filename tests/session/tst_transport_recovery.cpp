@@ -35,9 +35,23 @@ struct Child
     }
     void kill()
     {
-        ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
+        signal(SIGKILL);
         process.waitForFinished(5000);
     }
+    void signal(int sig) { ::kill(static_cast<pid_t>(process.processId()), sig); }
+    // Waits for a line the child printed after READY, keeping the loop
+    // turning for the participants in this process.
+    bool sawLine(const QString &line, int timeoutMs)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                while (process.canReadLine())
+                    lines << QString::fromUtf8(process.readLine()).trimmed();
+                return lines.contains(line);
+            },
+            timeoutMs);
+    }
+    QStringList lines;
     ~Child()
     {
         if (process.state() != QProcess::NotRunning)
@@ -276,6 +290,97 @@ private Q_SLOTS:
         QCOMPARE(b.notices(NOTICE_PLAYER_CREATED).size(), 1);
         QCOMPARE(c.notices(NOTICE_PLAYER_CREATED).size(), 0);
         QVERIFY(sameOrder({&host, &a, &b, &c}));
+    }
+
+    // A stopped host is silent, not gone from the network: its port still
+    // accepts. It is replaced all the same, and once continued it finds
+    // itself deposed and stops hosting instead of splitting the session.
+    void stoppedHostIsReplacedAndStandsDownWhenContinued()
+    {
+        const auto s = fastSettings();
+        Child host;
+        QVERIFY(host.start({QStringLiteral("host"), QStringLiteral("GM(DM)")}));
+        const auto port = static_cast<std::uint16_t>(host.ready.value(1).toUInt());
+        const PlayerId hostId = host.ready.value(2).toInt();
+        Peer a(s), b(s), c(s);
+        for (auto [p, name] : {std::pair{&a, "A"}, std::pair{&b, "B"}, std::pair{&c, "C"}})
+            QVERIFY(p->join(QString::fromLatin1(name), port));
+        QTRY_COMPARE_WITH_TIMEOUT(a.notices(NOTICE_PLAYER_CREATED).size(), 2, 5000);
+        QVERIFY(b.say(QStringLiteral("before")));
+        QTRY_COMPARE_WITH_TIMEOUT(c.texts().count(QStringLiteral("before")), 1, 5000);
+
+        host.signal(SIGSTOP);
+        QTRY_COMPARE_WITH_TIMEOUT(a.notices(NOTICE_HOST_MIGRATED).size(), 1, 15000);
+        QVERIFY(a.transport().isHost());
+        for (Peer *p : {&a, &b, &c})
+            QTRY_COMPARE_WITH_TIMEOUT(p->noticeCount(NOTICE_PLAYER_DESTROYED, hostId), 1, 5000);
+        QVERIFY(b.say(QStringLiteral("while stopped")));
+        QTRY_COMPARE_WITH_TIMEOUT(c.texts().count(QStringLiteral("while stopped")), 1, 5000);
+
+        host.signal(SIGCONT);
+        QVERIFY(host.sawLine(QStringLiteral("HOST 0"), 5000));
+        for (Peer *p : {&a, &b, &c})
+            QVERIFY(host.sawLine(QStringLiteral("NOTICE %1 %2").arg(NOTICE_PLAYER_DESTROYED).arg(p->id()), 1000));
+        host.process.write("say anyone there?\n");
+        QVERIFY(host.sawLine(QStringLiteral("SAY 0"), 5000));
+        Peer late(s);
+        QVERIFY(!late.join(QStringLiteral("Late"), port));
+
+        QTest::qWait(s.resumeGrace.count() + 300);
+        QVERIFY(c.say(QStringLiteral("after")));
+        QTRY_COMPARE_WITH_TIMEOUT(a.texts().count(QStringLiteral("after")), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(b.texts().count(QStringLiteral("after")), 1, 5000);
+        QVERIFY(a.transport().isHost());
+        for (Peer *p : {&a, &b, &c}) {
+            QCOMPARE(p->notices(NOTICE_HOST_MIGRATED).size(), p == &a ? 1 : 0);
+            QCOMPARE(p->notices(NOTICE_PLAYER_DESTROYED).size(), 1);
+            QCOMPARE(p->transport().GetDPEnumPlayers().size(), 3);
+        }
+        QVERIFY(!host.lines.contains(QStringLiteral("MSG %1 after").arg(c.id())));
+    }
+
+    void hostAndSuccessorKilledTogetherLeaveTheNextJoinerInCharge()
+    {
+        const auto s = fastSettings();
+        Child host, first;
+        QVERIFY(host.start({QStringLiteral("host"), QStringLiteral("GM(DM)")}));
+        const auto port = static_cast<std::uint16_t>(host.ready.value(1).toUInt());
+        const PlayerId hostId = host.ready.value(2).toInt();
+        QVERIFY(first.start({QStringLiteral("join"), QString::number(port), QStringLiteral("First")}));
+        const PlayerId firstId = first.ready.value(1).toInt();
+        Peer b(s), c(s), d(s);
+        for (auto [p, name] : {std::pair{&b, "B"}, std::pair{&c, "C"}, std::pair{&d, "D"}})
+            QVERIFY(p->join(QString::fromLatin1(name), port));
+        QTRY_COMPARE_WITH_TIMEOUT(b.notices(NOTICE_PLAYER_CREATED).size(), 2, 5000);
+        QVERIFY(c.say(QStringLiteral("before")));
+        QTRY_COMPARE_WITH_TIMEOUT(d.texts().count(QStringLiteral("before")), 1, 5000);
+
+        host.signal(SIGKILL);
+        first.signal(SIGKILL);
+        QTRY_COMPARE_WITH_TIMEOUT(b.notices(NOTICE_HOST_MIGRATED).size(), 1, 10000);
+        QVERIFY(b.transport().isHost());
+        for (Peer *p : {&b, &c, &d}) {
+            QTRY_COMPARE_WITH_TIMEOUT(p->noticeCount(NOTICE_PLAYER_DESTROYED, hostId), 1, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(p->noticeCount(NOTICE_PLAYER_DESTROYED, firstId), 1, 5000);
+        }
+        QVERIFY(d.say(QStringLiteral("after")));
+        QVERIFY(b.say(QStringLiteral("from the new host")));
+        QTRY_COMPARE_WITH_TIMEOUT(b.texts().count(QStringLiteral("after")), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(c.texts().count(QStringLiteral("after")), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(c.texts().count(QStringLiteral("from the new host")), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(d.texts().count(QStringLiteral("from the new host")), 1, 5000);
+        QTest::qWait(300);
+        const QList<PlayerId> order{b.id(), c.id(), d.id()};
+        for (Peer *p : {&b, &c, &d}) {
+            QCOMPARE(p->notices(NOTICE_HOST_MIGRATED).size(), p == &b ? 1 : 0);
+            QCOMPARE(p->notices(NOTICE_PLAYER_DESTROYED).size(), 2);
+            QList<PlayerId> listed;
+            for (const auto &e : p->transport().GetDPEnumPlayers())
+                listed.append(e.id);
+            QCOMPARE(listed, order);
+            QCOMPARE(p->texts().count(QStringLiteral("before")), p == &c ? 0 : 1);
+        }
+        QVERIFY(sameOrder({&b, &c, &d}));
     }
 };
 

@@ -83,6 +83,7 @@ void HostCore::takeOver(QTcpServer *server, const TakeoverState &state)
     for (const auto &known : state.known)
         recover(known);
     m_takeoverTimer.start(m_settings.resumeGrace);
+    tellOldHost(state.token);
     acceptConnections();
     maybeFinishTakeover();
 }
@@ -113,7 +114,7 @@ PlayerId HostCore::createLocalPlayer(const QString &name)
 
 bool HostCore::sendFromLocal(PlayerId to, const QByteArray &payload)
 {
-    if (m_localId == 0 || (to != kAllPlayers && (to == m_localId || !m_roster.isPresent(to))))
+    if (m_localId == 0 || m_deposed || (to != kAllPlayers && (to == m_localId || !m_roster.isPresent(to))))
         return false;
     ++m_localCsn;
     if (m_takingOver) {
@@ -244,6 +245,8 @@ void HostCore::acceptResume(PeerLink *link, const ResumeFrame &resume)
         return reject(link, RejectReason::WrongVersion,
                       QStringLiteral("The host speaks protocol version %1").arg(kProtocolVersion));
     const auto id = static_cast<PlayerId>(resume.playerId);
+    if (resume.epoch > m_epoch)
+        return checkDeposed(link, resume);
     auto it = m_members.find(id);
     if (it == m_members.end()) {
         // During a take-over a member may know of a player whose arrival the
@@ -287,6 +290,58 @@ void HostCore::acceptResume(PeerLink *link, const ResumeFrame &resume)
         if (e.concerns(resume.playerId))
             link->send(e.frame);
     });
+}
+
+// A player of ours that speaks for a later epoch has taken over as host
+// while we were not answering (stopped, or cut off): our members have moved
+// to it, so this copy must not go on hosting a second session.
+void HostCore::checkDeposed(PeerLink *link, const ResumeFrame &resume)
+{
+    const auto id = static_cast<PlayerId>(resume.playerId);
+    const RosterEntry *known = m_roster.find(id);
+    if (!known || !m_roster.isPresent(id) || known->tokenHash != resumeTokenHash(resume.token))
+        return reject(link, RejectReason::UnknownPlayer, QStringLiteral("Resume refused"));
+    reject(link, RejectReason::NotHost, QStringLiteral("No longer the host"));
+    if (m_deposed)
+        return;
+    m_deposed = true;
+    QMetaObject::invokeMethod(
+        this, [this] { Q_EMIT deposed(); }, Qt::QueuedConnection);
+}
+
+void HostCore::stepDown()
+{
+    m_takeoverTimer.stop();
+    m_takingOver = false;
+    m_deposed = true;
+    leave();
+}
+
+void HostCore::tellOldHost(std::uint64_t token)
+{
+    const RosterEntry *old = m_roster.find(m_oldHost);
+    if (!old || old->listenPort == 0 || old->address.isEmpty())
+        return;
+    ResumeFrame resume;
+    resume.guidApplication = m_session.guidApplication;
+    resume.playerId = static_cast<std::uint32_t>(m_localId);
+    resume.token = token;
+    resume.epoch = m_epoch;
+    resume.lastSeq = m_seq;
+    resume.name = m_roster.nameOf(m_localId).value_or(QStringLiteral("?"));
+    resume.listenPort = port();
+    const QByteArray frame = encode(resume);
+    // Said once and left in its input: a stopped host reads it when it is
+    // continued. A dead one refuses, which is just as well.
+    auto *socket = new QTcpSocket(this);
+    connect(socket, &QTcpSocket::connected, socket, [socket, frame] {
+        socket->write(frame);
+        socket->disconnectFromHost();
+    });
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
+    QTimer::singleShot(m_settings.connectTimeout + m_settings.handshakeTimeout, socket, &QObject::deleteLater);
+    socket->connectToHost(old->address, old->listenPort);
 }
 
 void HostCore::attach(PlayerId id, PeerLink *link)

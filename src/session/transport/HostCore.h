@@ -46,8 +46,17 @@ public:
     // Drops every connection without a word, as a crash would.
     void abortAll();
 
+    // After deposed(): tells any members still here to move on, closes the
+    // port, and takes no more sends.
+    void stepDown();
+
     InfoFrame info() const;
     bool isTakingOver() const { return m_takingOver; }
+
+Q_SIGNALS:
+    // A player took over as host in a later epoch while this host was not
+    // answering; the session goes on there without this copy.
+    void deposed();
 
 private:
     struct Member
@@ -64,6 +73,8 @@ private:
     void onHandshake(PeerLink *link, FrameKind kind, QByteArrayView body);
     void acceptHello(PeerLink *link, const HelloFrame &hello);
     void acceptResume(PeerLink *link, const ResumeFrame &resume);
+    void checkDeposed(PeerLink *link, const ResumeFrame &resume);
+    void tellOldHost(std::uint64_t token);
     void reject(PeerLink *link, RejectReason reason, const QString &text);
     void attach(PlayerId id, PeerLink *link);
     void onMemberFrame(PlayerId id, FrameKind kind, QByteArrayView body);
@@ -96,6 +107,7 @@ private:
     std::uint64_t m_seq = 0;
     std::uint32_t m_epoch = 1;
     std::uint32_t m_highestId = 0;
+    bool m_deposed = false;
 
     // Take-over state: messages recovered from the members' own records,
     // keyed by (sender, sender's counter) so each is delivered once. First

@@ -105,6 +105,7 @@ bool TcpSessionTransport::Open(const SessionDescription &desc, OpenMode mode)
     if (desc.guidApplication.isEmpty() || desc.maxPlayers <= 0)
         return fail(QStringLiteral("The session description is incomplete"));
     m_host = new HostCore(m_settings, desc, m_roster, *this, this);
+    connect(m_host, &HostCore::deposed, this, &TcpSessionTransport::standDown);
     QString error;
     if (!m_host->listen(&error)) {
         delete std::exchange(m_host, nullptr);
@@ -161,6 +162,7 @@ void TcpSessionTransport::becomeHost()
     m_session.maxPlayers = state.maxPlayers;
     m_session.flags = state.flags;
     m_host = new HostCore(m_settings, m_session, m_roster, *this, this);
+    connect(m_host, &HostCore::deposed, this, &TcpSessionTransport::standDown);
     m_host->takeOver(server, state);
     m_member->deleteLater();
     m_member = nullptr;
@@ -169,11 +171,33 @@ void TcpSessionTransport::becomeHost()
     m_discovery->start();
 }
 
+// Another player took over as host while this copy was stopped or cut off,
+// and everyone went there. To this copy's user the others leave (notice 5
+// each) and sends fail from then on; nobody can join it any more. Rejoining
+// the session is a new join.
+void TcpSessionTransport::standDown()
+{
+    if (!m_host)
+        return;
+    delete std::exchange(m_discovery, nullptr);
+    m_host->stepDown();
+    std::exchange(m_host, nullptr)->deleteLater();
+    m_deposed = true;
+    m_error = QStringLiteral("Another player took over as host while this copy was not responding");
+    for (const auto &e : m_roster.presentEntries()) {
+        const auto id = static_cast<PlayerId>(e.id);
+        if (id != m_ownId && m_roster.markGone(id))
+            noticeLocal(NOTICE_PLAYER_DESTROYED, id);
+    }
+}
+
 bool TcpSessionTransport::SendEx(PlayerId from, PlayerId to, int flags, const MessageBuffer &message)
 {
     Q_UNUSED(flags); // every send is guaranteed
     if (m_ownId == 0 || from != m_ownId)
         return fail(QStringLiteral("Sender %1 is not this participant").arg(from));
+    if (m_deposed)
+        return fail(QStringLiteral("Another player took over as host while this copy was not responding"));
     const bool sent =
         m_host ? m_host->sendFromLocal(to, message.bytes()) : (m_member && m_member->send(to, message.bytes()));
     return sent ? true : fail(QStringLiteral("Player %1 is not in the session").arg(to));

@@ -58,6 +58,7 @@ private:
     void push(ReceivedMessage message);
     void scheduleEvent();
     void becomeHost();
+    void standDown();
     bool fail(const QString &error);
 
     core::Questions *m_questions;
@@ -66,6 +67,7 @@ private:
     SessionDescription m_session;
     OpenMode m_mode = OpenMode::Join;
     bool m_open = false;
+    bool m_deposed = false; // replaced as host while not responding
     Roster m_roster;
     HostCore *m_host = nullptr;
     MemberSide *m_member = nullptr;
