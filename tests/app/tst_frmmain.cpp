@@ -158,6 +158,23 @@ private Q_SLOTS:
         QVERIFY(!shownTool.isVisible());
     }
 
+    void restoredWindowsComeBackInNormalState()
+    {
+        ScriptedQuestions questions;
+        frmMain window(questions, noSession);
+        QWidget tool;
+        tool.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tool));
+        tool.hide();
+        window.RestoreWindow(tool);
+        QVERIFY(tool.isVisible());
+
+        tool.showMinimized();
+        window.RestoreWindow(tool);
+        QVERIFY(tool.isVisible());
+        QVERIFY(!(tool.windowState() & Qt::WindowMinimized));
+    }
+
     void displayPrecedesEachLineWithCrLf()
     {
         ScriptedQuestions questions;

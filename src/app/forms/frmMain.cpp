@@ -2,6 +2,7 @@
 
 #include "app/platform/SoundPlayer.h"
 #include "app/toolbar/frmToolbar.h"
+#include "app/widgets/DesignFont.h"
 #include "app/widgets/Place.h"
 #include "app/widgets/UpDownControl.h"
 #include "chat/LogLine.h"
@@ -45,15 +46,6 @@
 namespace vellmar::app {
 
 namespace {
-
-QFont designFont(double pointSize, bool bold = false)
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(pointSize);
-    font.setBold(bold);
-    return font;
-}
 
 template <typename Widget>
 Widget *named(Widget *widget, const char *name)

@@ -1,6 +1,7 @@
 #include "frmToolbar.h"
 
 #include "app/layout/Twips.h"
+#include "app/widgets/DesignFont.h"
 #include "core/Questions.h"
 
 #include <QAction>
@@ -27,7 +28,7 @@ frmToolbar::frmToolbar(core::Questions &questions, QWidget *parent)
     setObjectName(QStringLiteral("frmToolbar"));
     setWindowTitle(QStringLiteral("Toolbar"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(app::designFont(8));
     setFixedSize(twipsToPixels(1245), twipsToPixels(2655));
     createToolbar();
 

@@ -1,6 +1,7 @@
 #include "ChatWindow.h"
 
 #include "app/state/SharedState.h"
+#include "app/widgets/DesignFont.h"
 #include "app/widgets/Place.h"
 #include "chat/LogLine.h"
 #include "core/Text.h"
@@ -20,13 +21,7 @@ constexpr int frameWidth = 120;
 constexpr int frameHeight = 510;
 constexpr int minimumOuterHeight = 1500;
 
-QFont chatFont()
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(9.75);
-    return font;
-}
+QFont chatFont() { return app::designFont(9.75); }
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "TabColumnDelegate.h"
 #include "app/layout/Twips.h"
+#include "app/widgets/DesignFont.h"
 #include "core/Questions.h"
 
 #include <QFontMetrics>
@@ -57,7 +58,7 @@ frmCombat::frmCombat(core::Questions &questions, QWidget *parent) : QWidget(pare
     setObjectName(QStringLiteral("frmCombat"));
     setWindowTitle(QStringLiteral("Combat"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(app::designFont(8));
     setFixedSize(app::twipsToPixels(3600), app::twipsToPixels(5520));
     createControls();
     createEntryControls();
@@ -73,10 +74,7 @@ void frmCombat::createControls()
                       at(840, 0, 2055, 375));
     fitCaption(Command1);
     btnCombat = button(this, QStringLiteral("btnCombat"), QStringLiteral("Start Combat"), at(120, 360, 3375, 495));
-    QFont bold(QStringLiteral("MS Sans Serif"));
-    bold.setPointSizeF(9.75);
-    bold.setBold(true);
-    btnCombat->setFont(bold);
+    btnCombat->setFont(app::designFont(9.75, true));
 
     Label3 = label(this, QStringLiteral("Label3"), QStringLiteral("Participant"), 120, 960, 855);
     Label4 = label(this, QStringLiteral("Label4"), QStringLiteral("Initiative roll"), 1920, 960, 1215);

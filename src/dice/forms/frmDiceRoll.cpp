@@ -3,6 +3,7 @@
 #include "app/MainWindowApi.h"
 #include "app/layout/Twips.h"
 #include "app/state/SharedState.h"
+#include "app/widgets/DesignFont.h"
 #include "chat/LogLine.h"
 #include "core/Questions.h"
 #include "dice/Announcement.h"
@@ -23,13 +24,7 @@ namespace {
 
 QRect at(int left, int top, int width, int height) { return app::toPixels(app::TwipRect{left, top, width, height}); }
 
-QFont dieButtonFont()
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(9.75);
-    font.setBold(true);
-    return font;
-}
+QFont dieButtonFont() { return app::designFont(9.75, true); }
 
 QLineEdit *countBox(QWidget *parent, const QString &name, int left, int top)
 {
@@ -63,7 +58,7 @@ frmDiceRoll::frmDiceRoll(app::SharedState &state, app::MainWindowApi &mainWindow
     setObjectName(QStringLiteral("frmDiceRoll"));
     setWindowTitle(QStringLiteral("Dice Rolls"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(app::designFont(8));
     // Controls sit at fixed positions, so the window keeps its designed size.
     setFixedSize(app::twipsToPixels(4515), app::twipsToPixels(7440));
     createControls();

@@ -1,6 +1,7 @@
 #include "frmMaplist.h"
 
 #include "app/layout/Twips.h"
+#include "app/widgets/DesignFont.h"
 #include "core/Questions.h"
 #include "map/IndexFile.h"
 #include "map/MapIndex.h"
@@ -23,11 +24,7 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
 {
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(name);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(9.75);
-    font.setBold(true);
-    b->setFont(font);
+    b->setFont(app::designFont(9.75, true));
     b->setGeometry(app::toPixels(place));
     return b;
 }

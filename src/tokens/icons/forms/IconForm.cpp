@@ -1,6 +1,7 @@
 #include "IconForm.h"
 
 #include "IconTextBox.h"
+#include "app/widgets/DesignFont.h"
 #include "app/widgets/Place.h"
 #include "core/Questions.h"
 
@@ -39,7 +40,7 @@ IconForm::IconForm(const QString &name, const QString &caption, QWidget *parent)
 {
     setObjectName(name);
     setWindowTitle(caption);
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(app::designFont(8));
     setFixedSize(app::twipsToPixels(formWidth), app::twipsToPixels(formHeight));
     createControls();
     m_activationFocus = txtName;
