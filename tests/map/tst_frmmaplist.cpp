@@ -107,10 +107,10 @@ private Q_SLOTS:
         QPointer<frmMaplist> list = host.openList();
         QVERIFY(list);
         QCOMPARE(list->windowTitle(), QStringLiteral("Map list"));
-        QCOMPARE(list->lstMap->count(), 3);
-        QCOMPARE(list->lstMap->item(0)->text(), QStringLiteral("Keep"));
-        QCOMPARE(list->lstMap->item(1)->text(), QStringLiteral("Hut"));
-        QCOMPARE(list->lstMap->item(2)->text(), QStringLiteral("Keep"));
+        QStringList names;
+        for (int row = 0; row < list->lstMap->count(); ++row)
+            names << list->lstMap->item(row)->text();
+        QCOMPARE(names, QStringList({QStringLiteral("Keep"), QStringLiteral("Hut"), QStringLiteral("Keep")}));
         QVERIFY(list->lstMap->selectedItems().isEmpty());
         QCOMPARE(list->btnLoad->text(), QStringLiteral("Load"));
         QCOMPARE(list->btnCancel->text(), QStringLiteral("Close"));
@@ -143,8 +143,6 @@ private Q_SLOTS:
         QCOMPARE(host.horizontal->maximum(), 400);
         QCOMPARE(host.vertical->minimum(), -300);
         QCOMPARE(host.vertical->maximum(), 300);
-        QCOMPARE(host.horizontal->singleStep(), 4);
-        QCOMPARE(host.horizontal->pageStep(), 20);
         QCOMPARE(host.at(150, 100), QColor(Qt::darkGreen).rgb());
         QVERIFY(!host.holder->pixmap().isNull());
     }
@@ -253,18 +251,6 @@ private Q_SLOTS:
             QCOMPARE(host.at(150, 100), qRgb((400 + position) % 256, 0, 0));
         }
         host.horizontal->setSliderDown(false);
-    }
-
-    void controlsChangeNothingVisibleBeforeALoad()
-    {
-        Host host;
-        host.showGrid->setChecked(false);
-        host.showGrid->setChecked(true);
-        host.horizontal->setValue(5);
-        host.controller.UpDownZoom_Change(9, 1, 11);
-        QVERIFY(host.blank());
-        QCOMPARE(host.state.zoom, 3.375);        // still stored
-        QCOMPARE(host.horizontal->maximum(), 0); // no picture: 0 to 0
     }
 };
 
