@@ -125,16 +125,6 @@ private Q_SLOTS:
         window.btnMaplist->click();
         QCOMPARE(openLists(window).size(), 1); // a fresh list after closing
     }
-
-    void withoutAMapFolderTheButtonOnlyTells()
-    {
-        WorkingFolder folder;
-        ScriptedQuestions questions;
-        frmMain window(questions, noSession);
-        window.btnMaplist->click();
-        QVERIFY(openLists(window).isEmpty());
-        QCOMPARE(questions.told, QStringList{QStringLiteral("There is no map index - this dialog will close")});
-    }
 };
 
 QTEST_MAIN(TestMainWindowMap)
