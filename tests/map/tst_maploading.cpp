@@ -51,65 +51,27 @@ class TestMapLoading : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void entryAppliesInFileOrderAndKeepsWhatItDoesNotName()
+    void entryAppliesInFileOrderAndAnUnreadablePictureKeepsTheLastOne()
     {
         MapState state;
         MapEntry entry;
+        entry.problems << QStringLiteral("line 3 (map10size): no value; the grid size is kept");
         entry.settings = {number(MapSetting::Kind::GridSize, 40), picture(QStringLiteral("good1.jpg")),
-                          number(MapSetting::Kind::GridSize, 50), number(MapSetting::Kind::GridOffsetY, 6)};
-        QVERIFY(applyMapEntry(state, entry, fakeReader).isEmpty());
+                          number(MapSetting::Kind::GridSize, 50), number(MapSetting::Kind::GridOffsetY, 6),
+                          picture(QStringLiteral("missing.jpg"))};
+        const QStringList problems = applyMapEntry(state, entry, fakeReader);
+        QCOMPARE(problems.size(), 2);
+        QVERIFY(problems.at(1).startsWith(u"missing.jpg"));
         QVERIFY(state.mapLoaded);
         QCOMPARE(state.map10Size, 50.0);  // the later value wins
         QCOMPARE(state.map10OffsetX, -9); // not named: the start value stays
         QCOMPARE(state.map10OffsetY, 6);
-        QCOMPARE(state.picture.width(), 90);
-    }
-
-    void unreadablePictureKeepsThePreviousOneAndIsReported()
-    {
-        MapState state;
-        state.picture = solid(5, 5, Qt::blue);
-        MapEntry entry;
-        entry.problems << QStringLiteral("line 3 (map10size): no value; the grid size is kept");
-        entry.settings = {picture(QStringLiteral("missing.jpg")), number(MapSetting::Kind::GridOffsetX, 4)};
-        const QStringList problems = applyMapEntry(state, entry, fakeReader);
-        QCOMPARE(problems.size(), 2);
-        QVERIFY(problems.at(1).startsWith(u"missing.jpg"));
-        QCOMPARE(state.picture.width(), 5);
-        QCOMPARE(state.map10OffsetX, 4);
-        QVERIFY(state.mapLoaded);
+        QCOMPARE(state.picture.width(), 90); // the unreadable one replaced nothing
 
         // A later readable picture line in the same entry still replaces it.
         entry.settings.push_back(picture(QStringLiteral("good22.jpg")));
         applyMapEntry(state, entry, fakeReader);
         QCOMPARE(state.picture.width(), 100);
-    }
-
-    void picturesLoadInADrawableFormat_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QByteArray>("format");
-        QTest::addColumn<bool>("alpha");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("JPEG") << QStringLiteral("a.jpg") << QByteArray("JPG") << false << int(QImage::Format_RGB32);
-        QTest::newRow("BMP") << QStringLiteral("a.bmp") << QByteArray("BMP") << false << int(QImage::Format_RGB32);
-        QTest::newRow("PNG with alpha") << QStringLiteral("a.png") << QByteArray("PNG") << true
-                                        << int(QImage::Format_ARGB32_Premultiplied);
-    }
-    void picturesLoadInADrawableFormat()
-    {
-        QFETCH(QString, file);
-        QFETCH(QByteArray, format);
-        QFETCH(bool, alpha);
-        QFETCH(int, expected);
-        QTemporaryDir dir;
-        QImage image(64, 48, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB888);
-        image.fill(QColor(10, 200, 30, alpha ? 128 : 255));
-        QVERIFY(image.save(dir.filePath(file), format.constData()));
-        const PictureLoad load = loadMapPicture(dir.filePath(file));
-        QVERIFY2(load.problem.isEmpty(), qPrintable(load.problem));
-        QCOMPARE(load.picture.size(), QSize(64, 48));
-        QCOMPARE(int(load.picture.format()), expected);
     }
 
     void unusablePicturesAreRefusedWithAReason_data()
