@@ -3,8 +3,6 @@
 
 #include <QtTest/QTest>
 
-#include <limits>
-
 using namespace vellmar::tokens;
 
 namespace {
@@ -134,42 +132,15 @@ private Q_SLOTS:
         QCOMPARE(markers.find(1)->info, QStringLiteral("first"));
         QVERIFY(!markers.add(nullptr));
 
-        QVERIFY(markers.remove(QStringLiteral("2")));
+        // Whoever holds a removed record (the selection) keeps it alive.
+        const std::shared_ptr<CMarker> held = markers.find(2);
+        QVERIFY(markers.remove(recordKey(2)));
         QVERIFY(!markers.remove(QStringLiteral("2")));
         QCOMPARE(ids(markers), (QList<std::int32_t>{1, 17}));
+        QCOMPARE(held->id, 2);
+        QCOMPARE(recordKey(-4), QStringLiteral("-4"));
         QVERIFY(markers.add(marker(2)));
         QCOMPARE(ids(markers), (QList<std::int32_t>{1, 17, 2})); // back at the end
-    }
-
-    void aRemovedRecordLivesOnForWhoeverHoldsIt()
-    {
-        MarkerCollection markers;
-        markers.add(marker(5, QStringLiteral("held")));
-        const std::shared_ptr<CMarker> selection = markers.find(5);
-        QVERIFY(markers.remove(recordKey(5)));
-        QVERIFY(!markers.find(5));
-        QCOMPARE(selection->info, QStringLiteral("held"));
-    }
-
-    void keysAreDecimalTextOfTheId_data()
-    {
-        QTest::addColumn<int>("id");
-        QTest::addColumn<QString>("key");
-        QTest::newRow("small") << 17 << QStringLiteral("17");
-        QTest::newRow("zero") << 0 << QStringLiteral("0");
-        QTest::newRow("negative") << -4 << QStringLiteral("-4");
-        QTest::newRow("largest") << std::numeric_limits<int>::max() << QStringLiteral("2147483647");
-    }
-    void keysAreDecimalTextOfTheId()
-    {
-        QFETCH(int, id);
-        QFETCH(QString, key);
-        QCOMPARE(recordKey(id), key);
-        IconCollection icons;
-        auto i = std::make_shared<CIcon>();
-        i->id = id;
-        QVERIFY(icons.add(i));
-        QCOMPARE(icons.find(key), i);
     }
 };
 
