@@ -1,3 +1,4 @@
+#include "RecordingSender.h"
 #include "ScriptedQuestions.h"
 #include "ScriptedSource.h"
 #include "app/MainWindowApi.h"
@@ -27,18 +28,6 @@ public:
     QStringList displayed;
     void Display(const QString &p_Text) override { displayed << p_Text; }
     void RestoreWindow(QWidget &) override {}
-};
-
-class RecordingSender final : public session::MessageSender
-{
-public:
-    QList<std::pair<std::int32_t, session::AppMessage>> sent;
-    bool accept = true;
-    bool send(std::int32_t to, const session::AppMessage &message) override
-    {
-        sent.append({to, message});
-        return accept;
-    }
 };
 
 QRect pixels(int l, int t, int w, int h) { return app::toPixels({l, t, w, h}); }
