@@ -50,18 +50,16 @@ private Q_SLOTS:
         QCOMPARE(close->text(), QStringLiteral("Close"));
         QCOMPARE(close->geometry(), vellmar::app::toPixels({120, 2160, 975, 375}));
 
-        const QStringList captions{QStringLiteral("Objects"), QStringLiteral("Markers"), QString(),
-                                   QStringLiteral("Visible"), QStringLiteral("Visited"), QStringLiteral("Unexplored")};
-        const QStringList tips{QStringLiteral("Allows you to add, remove and position objects"),
-                               QStringLiteral("Place or remove a marker"),
-                               QString(),
-                               QStringLiteral("Set area as visible"),
-                               QStringLiteral("Set area as visited (grayed)"),
-                               QStringLiteral("Set area as unexplored (black)")};
+        const char *const table[][2] = {{"Objects", "Allows you to add, remove and position objects"},
+                                        {"Markers", "Place or remove a marker"},
+                                        {"", ""},
+                                        {"Visible", "Set area as visible"},
+                                        {"Visited", "Set area as visited (grayed)"},
+                                        {"Unexplored", "Set area as unexplored (black)"}};
         for (int i = 1; i <= 6; ++i) {
-            QCOMPARE(f.button(i)->text(), captions[i - 1]);
+            QCOMPARE(f.button(i)->text(), QString::fromLatin1(table[i - 1][0]));
             if (i != 3)
-                QCOMPARE(f.button(i)->toolTip(), tips[i - 1]);
+                QCOMPARE(f.button(i)->toolTip(), QString::fromLatin1(table[i - 1][1]));
             QVERIFY(!f.button(i)->isChecked());
             // Every button is on the palette, inside the window.
             QWidget *widget = f.form->Toolbar1->widgetForAction(f.button(i));
