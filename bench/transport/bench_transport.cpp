@@ -1,15 +1,25 @@
 // Session transport figures: 99 participants through one host on loopback.
 // The host runs in a child process (this program with --serve-host) so that
-// it can be killed for real; the 98 members share this process and thread.
-// Traffic stays on 127.0.0.1.
+// it can be killed for real. By default the 98 members share this process
+// and thread: every delivery to every member waits for that one thread, which
+// a real participant (one member per machine) never does. Two other set-ups
+// measure only the latency at 1,000 sends to all per second, as each member
+// sees it (--serve-members runs a share of the members): --procs P spreads
+// the members evenly over P processes; --alone K runs K members each in a
+// process of its own and the rest in one more, which is what one participant
+// on its own machine sees while 97 others load the host (though on this
+// machine they share its cores). Traffic stays on 127.0.0.1.
 //
-//   bench_transport [--members N] [--seconds S]
+//   bench_transport [--members N] [--seconds S] [--procs P | --alone K] [--latency-only]
 #include "session/protocol/Messages.h"
 #include "session/transport/TcpSessionTransport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
+#include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
 #include <QtEndian>
 
@@ -18,7 +28,10 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <numeric>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace vellmar::session;
 using Clock = std::chrono::steady_clock;
@@ -52,7 +65,8 @@ struct Member
     std::unique_ptr<TcpSessionTransport> t;
     PlayerId id = 0;
     std::int64_t delivered = 0;
-    std::vector<double> *latencies = nullptr; // microseconds, when measuring
+    bool measuring = false;
+    std::vector<double> latencies; // microseconds
     bool migrated = false;
     bool sawHostLeave = false;
     PlayerId hostId = 0;
@@ -72,9 +86,9 @@ struct Member
                 continue;
             }
             ++delivered;
-            if (latencies) {
+            if (measuring) {
                 const auto text = m->message.ReadString().value_or(QString());
-                latencies->push_back(static_cast<double>(nowNs() - text.toLongLong()) / 1000.0);
+                latencies.push_back(static_cast<double>(nowNs() - text.toLongLong()) / 1000.0);
             }
         }
     }
@@ -93,21 +107,195 @@ bool say(Member &m, const QString &text)
     return m.t->SendEx(m.id, 0, 1, MessageBuffer(encodeMessage({MSG_CHAT, text})));
 }
 
+// Waiting sleeps in the event loop: a loop that polls without blocking
+// keeps a core busy, and on a machine of two cores that time is taken from
+// the host and from the other members being measured.
 void spin(std::chrono::milliseconds ms)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms.count())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds ms)
 {
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start(1);
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
+
+std::unique_ptr<Member> joinMember(std::uint16_t port, PlayerId hostId, const QString &name, double *joinMs)
+{
+    auto m = std::make_unique<Member>();
+    m->hostId = hostId;
+    m->t = std::make_unique<TcpSessionTransport>(nullptr, benchSettings());
+    m->t->InitializeConnection(m->t->GetDPEnumConnections().last().address);
+    SessionDescription d;
+    d.guidApplication = kGuid;
+    d.hostAddress = QStringLiteral("127.0.0.1");
+    d.hostPort = port;
+    m->t->Open(d, OpenMode::Join);
+    m->t->CreateEvent();
     QElapsedTimer clock;
     clock.start();
-    while (!done() && clock.elapsed() < ms.count())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
+    const auto id = m->t->CreatePlayer(name);
+    if (joinMs)
+        *joinMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    if (!id) {
+        std::fprintf(stderr, "join of %s failed: %s\n", qPrintable(name), qPrintable(m->t->lastError()));
+        return nullptr;
+    }
+    m->id = *id;
+    Member *raw = m.get();
+    QObject::connect(m->t.get(), &SessionTransport::receiveEvent, [raw] { raw->drain(); });
+    return m;
+}
+
+// Sends to all at `rate` per second for `seconds`, the members taking turns;
+// a late tick catches up, so the rate holds. Returns how many were sent.
+int sendAtRate(std::vector<std::unique_ptr<Member>> &peers, double rate, int seconds)
+{
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(1);
+    std::size_t next = 0;
+    int sent = 0;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const double due = static_cast<double>(clock.nsecsElapsed()) / 1e9 * rate;
+        while (sent < static_cast<int>(due)) {
+            say(*peers[next], QString::number(nowNs()));
+            next = (next + 1) % peers.size();
+            ++sent;
+        }
+    });
+    tick.start();
+    spin(std::chrono::seconds(seconds));
+    return sent;
+}
+
+// One share of the members in a process of its own: joins them, says READY,
+// waits for GO on stdin, sends its share of the rate, then reports every
+// latency seen ("LAT ...") and each member's own p99 ("P99 ...").
+int serveMembers(const QStringList &args)
+{
+    const int at = static_cast<int>(args.indexOf(QStringLiteral("--serve-members")));
+    const auto port = static_cast<std::uint16_t>(args.value(at + 1).toUInt());
+    const PlayerId hostId = args.value(at + 2).toInt();
+    const int first = args.value(at + 3).toInt();
+    const int count = args.value(at + 4).toInt();
+    const int seconds = args.value(at + 5).toInt();
+    const double rate = args.value(at + 6).toDouble();
+    std::vector<std::unique_ptr<Member>> peers;
+    for (int i = 0; i < count; ++i) {
+        auto m = joinMember(port, hostId, QStringLiteral("P%1").arg(first + i), nullptr);
+        if (!m)
+            return 1;
+        peers.push_back(std::move(m));
+    }
+    std::printf("READY\n");
+    std::fflush(stdout);
+    bool go = false;
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char c = 0;
+        go = ::read(STDIN_FILENO, &c, 1) != 1 || c == 'G';
+    });
+    spinUntil([&] { return go; }, std::chrono::minutes(5));
+    for (auto &m : peers)
+        m->measuring = true;
+    sendAtRate(peers, rate, seconds);
+    spin(std::chrono::milliseconds(500));
+    std::printf("LAT");
+    for (const auto &m : peers)
+        for (double v : m->latencies)
+            std::printf(" %.0f", v);
+    std::printf("\nP99");
+    for (const auto &m : peers)
+        std::printf(" %.0f", percentile(m->latencies, 0.99));
+    std::printf("\n");
+    std::fflush(stdout);
+    return 0;
+}
+
+void printLatencies(const char *what, std::size_t sent, const std::vector<double> &all, std::vector<double> memberP99)
+{
+    std::sort(memberP99.begin(), memberP99.end());
+    std::printf("%s: %zu sent, %zu deliveries, latency p50 %.0f us, p99 %.0f us, max %.0f us; one member's own p99: "
+                "median %.0f us, worst %.0f us\n",
+                what, sent, all.size(), percentile(all, 0.5), percentile(all, 0.99),
+                all.empty() ? 0.0 : *std::max_element(all.begin(), all.end()), percentile(memberP99, 0.5),
+                memberP99.empty() ? 0.0 : memberP99.back());
+}
+
+// The members spread over several processes: what each participant sees
+// when it does not share its thread with 97 others.
+int latencyAcrossProcesses(std::uint16_t port, PlayerId hostId, const std::vector<int> &counts, int seconds)
+{
+    const int members = std::accumulate(counts.begin(), counts.end(), 0);
+    std::vector<std::unique_ptr<QProcess>> workers;
+    for (std::size_t p = 0, first = 0; p < counts.size(); ++p) {
+        const int count = counts[p];
+        auto w = std::make_unique<QProcess>();
+        w->start(QCoreApplication::applicationFilePath(),
+                 {QStringLiteral("--serve-members"), QString::number(port), QString::number(hostId),
+                  QString::number(first), QString::number(count), QString::number(seconds),
+                  QString::number(1000.0 * count / members)});
+        first += static_cast<std::size_t>(count);
+        workers.push_back(std::move(w));
+    }
+    for (auto &w : workers) {
+        if (!w->waitForStarted() || !w->waitForReadyRead(60000) || !w->readLine().startsWith("READY")) {
+            std::fprintf(stderr, "a member process did not start\n");
+            return 1;
+        }
+    }
+    QThread::msleep(300);
+    for (auto &w : workers) {
+        w->write("G");
+        w->waitForBytesWritten(1000); // without an event loop nothing else would send it now
+    }
+    // Members that share their process with others, and members alone in
+    // theirs, are reported apart.
+    std::vector<double> all[2];
+    std::vector<double> memberP99[2];
+    for (std::size_t p = 0; p < workers.size(); ++p) {
+        auto &w = workers[p];
+        const int alone = counts[p] == 1 ? 1 : 0;
+        w->waitForFinished((seconds + 60) * 1000);
+        const auto lines = w->readAllStandardOutput().split('\n');
+        for (const auto &line : lines) {
+            const auto fields = line.split(' ');
+            auto &into = fields.value(0) == "LAT" ? all[alone] : memberP99[alone];
+            if (fields.value(0) == "LAT" || fields.value(0) == "P99")
+                for (qsizetype i = 1; i < fields.size(); ++i)
+                    into.push_back(fields.at(i).toDouble());
+        }
+    }
+    std::printf("participants: %d (1 host process + %d members in %zu processes of", members + 1, members,
+                counts.size());
+    for (int c : counts)
+        std::printf(" %d", c);
+    std::printf(")\n");
+    const char *what[2] = {"members sharing a process", "members alone in a process"};
+    for (int alone = 0; alone < 2; ++alone) {
+        if (!all[alone].empty())
+            printLatencies(qPrintable(QStringLiteral("send to all at 1,000/s for %1 s, %2")
+                                          .arg(seconds)
+                                          .arg(QString::fromLatin1(what[alone]))),
+                           static_cast<std::size_t>(seconds) * 1000, all[alone], memberP99[alone]);
+    }
+    return 0;
 }
 
 int serveHost()
@@ -142,6 +330,8 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     if (args.contains(QStringLiteral("--serve-host")))
         return serveHost();
+    if (args.contains(QStringLiteral("--serve-members")))
+        return serveMembers(args);
     const int members = args.contains(QStringLiteral("--members"))
                             ? args.value(args.indexOf(QStringLiteral("--members")) + 1).toInt()
                             : 98;
@@ -158,32 +348,34 @@ int main(int argc, char **argv)
     const QStringList ready = QString::fromLatin1(host.readLine()).trimmed().split(u' ');
     const auto port = static_cast<std::uint16_t>(ready.value(1).toUInt());
     const PlayerId hostId = ready.value(2).toInt();
+    const int procs =
+        args.contains(QStringLiteral("--procs")) ? args.value(args.indexOf(QStringLiteral("--procs")) + 1).toInt() : 1;
+    const int alone =
+        args.contains(QStringLiteral("--alone")) ? args.value(args.indexOf(QStringLiteral("--alone")) + 1).toInt() : 0;
+    if (procs > 1 || alone > 0) {
+        std::vector<int> counts;
+        if (alone > 0) {
+            counts.push_back(members - alone);
+            counts.insert(counts.end(), static_cast<std::size_t>(alone), 1);
+        } else {
+            for (int p = 0; p < procs; ++p)
+                counts.push_back(members / procs + (p < members % procs ? 1 : 0));
+        }
+        const int status = latencyAcrossProcesses(port, hostId, counts, seconds);
+        host.kill();
+        host.waitForFinished(2000);
+        return status;
+    }
 
     // Joining, one after the other, as players would.
     std::vector<std::unique_ptr<Member>> peers;
     std::vector<double> joinMs;
     for (int i = 0; i < members; ++i) {
-        auto m = std::make_unique<Member>();
-        m->hostId = hostId;
-        m->t = std::make_unique<TcpSessionTransport>(nullptr, benchSettings());
-        m->t->InitializeConnection(m->t->GetDPEnumConnections().last().address);
-        SessionDescription d;
-        d.guidApplication = kGuid;
-        d.hostAddress = QStringLiteral("127.0.0.1");
-        d.hostPort = port;
-        m->t->Open(d, OpenMode::Join);
-        m->t->CreateEvent();
-        QElapsedTimer clock;
-        clock.start();
-        const auto id = m->t->CreatePlayer(QStringLiteral("P%1").arg(i));
-        joinMs.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
-        if (!id) {
-            std::fprintf(stderr, "join %d failed: %s\n", i, qPrintable(m->t->lastError()));
+        double ms = 0;
+        auto m = joinMember(port, hostId, QStringLiteral("P%1").arg(i), &ms);
+        if (!m)
             return 1;
-        }
-        m->id = *id;
-        Member *raw = m.get();
-        QObject::connect(m->t.get(), &SessionTransport::receiveEvent, [raw] { raw->drain(); });
+        joinMs.push_back(ms);
         peers.push_back(std::move(m));
     }
     spin(std::chrono::milliseconds(300));
@@ -192,38 +384,27 @@ int main(int argc, char **argv)
                 *std::max_element(joinMs.begin(), joinMs.end()));
 
     // Latency: 1,000 sends to all per second, senders taking turns.
-    std::vector<double> latencies;
-    latencies.reserve(static_cast<std::size_t>(seconds) * 1000 * static_cast<std::size_t>(members));
-    for (auto &m : peers)
-        m->latencies = &latencies;
     {
-        QTimer tick;
-        tick.setTimerType(Qt::PreciseTimer);
-        tick.setInterval(1);
-        int next = 0;
-        int sent = 0;
-        QElapsedTimer clock;
-        clock.start();
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            // Catch up if a tick was late, so the rate stays 1,000/s.
-            const auto due = clock.elapsed();
-            while (sent < due) {
-                say(*peers[static_cast<std::size_t>(next)], QString::number(nowNs()));
-                next = (next + 1) % members;
-                ++sent;
-            }
-        });
-        tick.start();
-        spin(std::chrono::seconds(seconds));
-        tick.stop();
+        for (auto &m : peers)
+            m->measuring = true;
+        const int sent = sendAtRate(peers, 1000.0, seconds);
         spin(std::chrono::milliseconds(500));
-        std::printf(
-            "send to all at 1,000/s for %d s: %d sent, %zu deliveries, latency p50 %.0f us, p99 %.0f us, max %.0f us\n",
-            seconds, sent, latencies.size(), percentile(latencies, 0.5), percentile(latencies, 0.99),
-            latencies.empty() ? 0.0 : *std::max_element(latencies.begin(), latencies.end()));
+        std::vector<double> all;
+        std::vector<double> memberP99;
+        for (auto &m : peers) {
+            m->measuring = false;
+            all.insert(all.end(), m->latencies.begin(), m->latencies.end());
+            memberP99.push_back(percentile(m->latencies, 0.99));
+        }
+        printLatencies(qPrintable(QStringLiteral("send to all at 1,000/s for %1 s").arg(seconds)),
+                       static_cast<std::size_t>(sent), all, memberP99);
     }
-    for (auto &m : peers)
-        m->latencies = nullptr;
+
+    if (args.contains(QStringLiteral("--latency-only"))) {
+        host.kill();
+        host.waitForFinished(2000);
+        return 0;
+    }
 
     // Flood: a few senders as fast as they can; deliveries counted at every
     // member until all has arrived.

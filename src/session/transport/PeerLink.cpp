@@ -13,6 +13,28 @@
 
 namespace vellmar::session {
 
+namespace {
+
+// While input is being handled, frames for other connections are collected
+// and written when the burst is done: one write per connection per burst
+// instead of one per frame (a message to all is one frame to each member).
+thread_local int t_burstDepth = 0;
+thread_local QList<PeerLink *> t_waiting;
+
+} // namespace
+
+PeerLink::Burst::Burst() { ++t_burstDepth; }
+
+PeerLink::Burst::~Burst()
+{
+    if (--t_burstDepth > 0)
+        return;
+    // Writing cannot add links to the list: only input handling does.
+    const QList<PeerLink *> waiting = std::exchange(t_waiting, {});
+    for (PeerLink *link : waiting)
+        link->flushBurst();
+}
+
 PeerLink::PeerLink(QTcpSocket *socket, const TransportSettings &settings, QObject *parent)
     : QObject(parent)
     , m_socket(socket)
@@ -46,6 +68,8 @@ PeerLink::PeerLink(QTcpSocket *socket, const TransportSettings &settings, QObjec
 
 PeerLink::~PeerLink()
 {
+    if (!m_out.isEmpty())
+        t_waiting.removeOne(this);
     m_closed = true;
     if (m_socket)
         m_socket->disconnect(this);
@@ -59,18 +83,56 @@ void PeerLink::send(const QByteArray &frame)
 {
     if (m_closed)
         return;
-    if (m_outputCapped && m_socket->bytesToWrite() + frame.size() > m_settings.outputCapBytes) {
+    if (m_outputCapped && pendingOutput() + frame.size() > m_settings.outputCapBytes) {
         fail(CloseReason::OutputOverflow);
         return;
     }
-    m_socket->write(frame);
     m_lastSent.restart();
+    if (t_burstDepth > 0) {
+        if (m_out.isEmpty())
+            t_waiting.append(this);
+        m_out.append(frame);
+        return;
+    }
+    write(frame);
+}
+
+void PeerLink::flushBurst()
+{
+    if (!m_closed && !m_out.isEmpty())
+        write(m_out);
+    m_out.resize(0); // keeps the buffer for the next burst
+}
+
+void PeerLink::write(QByteArrayView bytes)
+{
+#ifdef Q_OS_UNIX
+    // The host writes straight into the kernel when the socket has nothing
+    // queued: Qt would buffer the bytes and write them only on its next pass
+    // through the event loop, which costs every member that pass. Whatever
+    // the kernel does not take now is queued in the socket behind it, so the
+    // order holds; errors surface there too. A member keeps Qt's buffering:
+    // with direct writes a flooding member got so much into the host's input
+    // at once that one pass of relaying it overran other members' caps.
+    const auto fd = m_socket->socketDescriptor();
+    if (m_outputCapped && fd >= 0 && m_socket->bytesToWrite() == 0
+        && m_socket->state() == QAbstractSocket::ConnectedState) {
+        const auto sent =
+            ::send(static_cast<int>(fd), bytes.data(), static_cast<size_t>(bytes.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (sent > 0)
+            bytes = bytes.sliced(sent);
+    }
+#endif
+    if (!bytes.isEmpty())
+        m_socket->write(bytes.data(), bytes.size());
 }
 
 void PeerLink::closeGracefully()
 {
     if (m_closed)
         return;
+    flushBurst();
+    t_waiting.removeOne(this);
     m_closed = true;
     m_tick.stop();
     m_handshake.stop();
@@ -104,7 +166,7 @@ void PeerLink::abort()
 
 QHostAddress PeerLink::peerAddress() const { return m_socket->peerAddress(); }
 
-qint64 PeerLink::pendingOutput() const { return m_socket->bytesToWrite(); }
+qint64 PeerLink::pendingOutput() const { return m_socket->bytesToWrite() + m_out.size(); }
 
 bool PeerLink::takeToken()
 {
@@ -121,7 +183,15 @@ void PeerLink::onReadyRead()
 {
     if (m_closed)
         return;
-    m_in.append(m_socket->readAll());
+    const Burst burst;
+    // Read straight behind what is left of the last read.
+    const qint64 available = m_socket->bytesAvailable();
+    if (available > 0) {
+        const qsizetype old = m_in.size();
+        m_in.resize(old + available);
+        const qint64 got = m_socket->read(m_in.data() + old, available);
+        m_in.resize(old + std::max<qint64>(got, 0));
+    }
     m_lastHeard.restart();
     // The handler may close (or schedule the deletion of) this link.
     QPointer<PeerLink> self(this);
@@ -145,7 +215,10 @@ void PeerLink::onReadyRead()
         if (!self)
             return;
     }
-    if (m_inPos > 0 && (m_inPos == m_in.size() || m_inPos > 64 * 1024)) {
+    if (m_inPos == m_in.size()) {
+        m_in.resize(0); // keeps the buffer
+        m_inPos = 0;
+    } else if (m_inPos > 64 * 1024) {
         m_in.remove(0, m_inPos);
         m_inPos = 0;
     }

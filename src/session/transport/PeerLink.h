@@ -59,12 +59,26 @@ public:
     // Drops the connection at once; no close handler call.
     void abort();
 
+    // While one lives on this thread, frames sent on any link wait and go
+    // out together, one write per link, when the last one ends. Every
+    // read of input runs inside one.
+    class Burst
+    {
+    public:
+        Burst();
+        ~Burst();
+        Burst(const Burst &) = delete;
+        Burst &operator=(const Burst &) = delete;
+    };
+
     bool isOpen() const { return !m_closed; }
     QHostAddress peerAddress() const;
     qint64 pendingOutput() const;
 
 private:
     void onReadyRead();
+    void write(QByteArrayView bytes);
+    void flushBurst();
     void onTick();
     void fail(CloseReason reason);
     bool takeToken();
@@ -75,6 +89,7 @@ private:
     CloseHandler m_onClose;
     QByteArray m_in;
     qsizetype m_inPos = 0;
+    QByteArray m_out; // sent during a burst, written when it ends
     QTimer m_tick;
     QTimer m_handshake;
     QElapsedTimer m_lastHeard;
