@@ -45,10 +45,14 @@ public:
     QString GetGuidApplication() const override;
     QString lastError() const override { return m_error; }
 
+    // False again once another player took over as host while this copy was
+    // not responding (stopped, or cut off); the others then appear to have
+    // left and sends fail.
     bool isHost() const { return m_host != nullptr; }
     std::uint16_t hostPort() const;
     // Test hooks: a crash (every connection dropped without a word), and a
-    // network blip of the given length on a member's link to its host.
+    // network outage of the given length at a member: its link to the host
+    // breaks and none of its connection attempts gets through meanwhile.
     void simulateCrash();
     void interruptLink(std::chrono::milliseconds outage);
 
