@@ -1,0 +1,155 @@
+#include "frmMain.h"
+
+#include "app/widgets/UpDownControl.h"
+#include "map/forms/MapView.h"
+#include "map/forms/MapViewController.h"
+#include "map/forms/frmMaplist.h"
+#include "tokens/icons/IconCommands.h"
+#include "tokens/markers/MarkerExchange.h"
+#include "tokens/markers/forms/frmModifyMarker.h"
+#include "tokens/markers/forms/frmSetMarker.h"
+#include "tokens/pointer/MapPointer.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+
+// The main window's map: drawing, scrolling and zoom, the pointer, and the
+// marker and icon commands of the map's pop-up menu.
+namespace vellmar::app {
+
+void frmMain::Picture1_Paint() { m_mapView->Picture1_Paint(); }
+
+void frmMain::SetHScroll() { m_mapView->SetHScroll(); }
+
+void frmMain::SetVScroll() { m_mapView->SetVScroll(); }
+
+void frmMain::clearMapView() { m_mapView->clearView(); }
+
+void frmMain::UpDownZoom_Change()
+{
+    m_mapView->UpDownZoom_Change(UpDownZoom->value(), UpDownZoom->minimum(), UpDownZoom->maximum());
+}
+
+void frmMain::btnMaplist_Click()
+{
+    // The list reads the index when it opens; while it is open it is only
+    // brought to the front.
+    if (!m_maplist)
+        m_maplist = map::frmMaplist::load(mapState, *m_mapView, m_questions, QDir(QStringLiteral("map")), this);
+    if (!m_maplist)
+        return;
+    m_maplist->show();
+    m_maplist->raise();
+    m_maplist->activateWindow();
+}
+
+void frmMain::RequestPlaceMarker(const tokens::CMarker &p_marker) { m_markers->RequestPlaceMarker(p_marker); }
+
+void frmMain::BroadcastPlaceMarker(const tokens::CMarker &p_marker) { m_markers->BroadcastPlaceMarker(p_marker); }
+
+void frmMain::BroadcastUpdateMarker(const tokens::CMarker &p_marker) { m_markers->BroadcastUpdateMarker(p_marker); }
+
+bool frmMain::dragging() const { return m_pointer->dragging(); }
+
+void frmMain::mnuPlaceIcon_Click() { m_iconCommands->PlaceIcon(menuMapX, menuMapY); }
+
+void frmMain::mnuModifyIcon_Click() { m_iconCommands->ModifyIcon(m_state.currentIcon.get()); }
+
+void frmMain::mnuRemoveIcon_Click()
+{
+    // The selection goes first, so the repaint draws no ring on a removed icon.
+    const auto icon = std::move(m_state.currentIcon);
+    m_state.currentIcon.reset();
+    m_iconCommands->RemoveIcon(icon.get());
+}
+
+void frmMain::mnuRollInitiative_Click() { m_iconCommands->RollInitiative(m_state.currentIcon.get()); }
+
+QPoint frmMain::pointerMapPosition(QPointF position) const
+{
+    // Picture sizes are whole pixels here, so the rounded and unrounded forms
+    // of the conversion agree; positions beyond 32 bits stay at the edge.
+    const auto pixel = m_mapView->geometry().mapPixel(position);
+    if (pixel)
+        return *pixel;
+    const QPointF exact = m_mapView->geometry().mapPoint(position);
+    return {exact.x() < 0 ? INT32_MIN : INT32_MAX, exact.y() < 0 ? INT32_MIN : INT32_MAX};
+}
+
+void frmMain::SelectUnderPointer(QPointF position)
+{
+    if (m_pointer->SelectUnderPointer(pointerMapPosition(position)))
+        Picture1_Paint();
+}
+
+void frmMain::Picture1_MouseDown(Qt::MouseButtons button, QPointF position)
+{
+    if (!mapLoaded)
+        return;
+    if (button & Qt::RightButton) {
+        SelectUnderPointer(position);
+        const QPoint at = pointerMapPosition(position);
+        menuMapX = at.x();
+        menuMapY = at.y();
+        const tokens::MenuRights rights = m_pointer->menuRights();
+        mnuModifyIcon->setVisible(rights.iconCommands);
+        mnuRemoveIcon->setVisible(rights.iconCommands);
+        mnuRollInitiative->setVisible(rights.iconCommands);
+        mnuModifyMarker->setVisible(rights.modifyMarker);
+        mnuRemoveMarker->setVisible(rights.removeMarker);
+        mnuIcon->popup(Picture1->mapToGlobal(position.toPoint()));
+    } else if (button & Qt::LeftButton) {
+        if (m_pointer->beginDrag(pointerMapPosition(position)))
+            Picture1->setCursor(Qt::SizeAllCursor);
+    }
+}
+
+void frmMain::Picture1_MouseMove(QPointF position)
+{
+    if (m_pointer->dragging()) {
+        // Nothing is sent while the drag lasts; the release announces it.
+        if (m_pointer->dragTo(pointerMapPosition(position)))
+            Picture1_Paint();
+        return;
+    }
+    SelectUnderPointer(position);
+}
+
+void frmMain::Picture1_MouseUp(QPointF position)
+{
+    if (!m_pointer->dragging())
+        return;
+    Picture1->unsetCursor();
+    if (const auto marker = m_pointer->endDrag())
+        BroadcastUpdateMarker(*marker);
+    SelectUnderPointer(position);
+    Picture1_Paint();
+}
+
+void frmMain::mnuQuickMarker_Click() { m_markers->placeMarker(QStringLiteral("Here"), menuMapX, menuMapY); }
+
+void frmMain::mnuPlaceMarker_Click()
+{
+    if (!m_setMarker)
+        m_setMarker = new tokens::frmSetMarker(*m_markers, m_questions, this);
+    m_setMarker->mapX = menuMapX;
+    m_setMarker->mapY = menuMapY;
+    m_setMarker->exec();
+}
+
+void frmMain::mnuModifyMarker_Click()
+{
+    const auto marker = m_state.currentMarker;
+    if (!marker)
+        return;
+    tokens::frmModifyMarker dialog(*m_markers, m_questions, this);
+    dialog.id = marker->id;
+    dialog.txtInfo->setText(marker->info);
+    dialog.exec();
+}
+
+void frmMain::mnuRemoveMarker_Click() { m_markers->removeCurrentMarker(); }
+
+} // namespace vellmar::app

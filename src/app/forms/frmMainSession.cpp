@@ -1,0 +1,169 @@
+#include "frmMain.h"
+
+#include "app/platform/SoundPlayer.h"
+#include "chat/forms/PrivateChats.h"
+#include "chat/forms/frmPartyChat.h"
+#include "core/Text.h"
+#include "session/binding/TransportSender.h"
+#include "session/binding/UserNamePrompt.h"
+#include "session/protocol/Messages.h"
+#include "session/transport/TcpSessionTransport.h"
+#include "tokens/markers/MarkerExchange.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QNetworkInterface>
+#include <QPushButton>
+#include <QStatusBar>
+
+// The main window in a session: hosting and joining, the main chat line, the
+// player list and everything the dispatcher hands over.
+namespace vellmar::app {
+
+void frmMain::btnEnter_Click()
+{
+    const QString text = core::trimSpaces(txtInput->text());
+    if (!text.isEmpty()) {
+        const bool sent = m_state.sendToAll(session::MSG_CHAT, text);
+        Display(m_state.userName + u" : " + text);
+        if (m_state.inSession && !sent)
+            Display(QStringLiteral("<SYS> The line above could not be sent"));
+    }
+    txtInput->clear();
+}
+
+void frmMain::mnuPrivateChat1_Click()
+{
+    const QListWidgetItem *entry = lstPlayer->currentItem();
+    if (!entry)
+        return;
+    m_privateChats->openFromPlayerList(entry->data(Qt::UserRole).toInt(), entry->text());
+}
+
+void frmMain::lstPlayer_MouseMove(QPoint position)
+{
+    // The entry under the pointer becomes the selected one; below the last
+    // entry the selection stays.
+    if (QListWidgetItem *entry = lstPlayer->itemAt(position))
+        lstPlayer->setCurrentItem(entry);
+}
+
+void frmMain::lstPlayer_MouseDown(Qt::MouseButtons buttons, QPoint position)
+{
+    const QListWidgetItem *entry = lstPlayer->currentItem();
+    if (!(buttons & Qt::RightButton) || !entry)
+        return;
+    if (m_state.userName.isEmpty() || entry->text() == m_state.userName)
+        return;
+    QMenu *menu = m_state.isMaster ? mnuPlayerMaster : mnuPlayerPlayer;
+    menu->popup(lstPlayer->viewport()->mapToGlobal(position));
+}
+
+void frmMain::mnuHostSession_Click() { beginSession(true); }
+
+void frmMain::mnuJoinSession_Click() { beginSession(false); }
+
+bool frmMain::beginSession(bool hosting)
+{
+    // One attempt per run, whatever happens below.
+    mnuHostSession->setEnabled(false);
+    mnuJoinSession->setEnabled(false);
+
+    m_state.userName = session::askUserName(m_questions);
+    if (hosting)
+        m_state.userName += u"(DM)";
+
+    m_directPlay = m_transportFactory(m_questions);
+    connect(m_directPlay.get(), &session::SessionTransport::receiveEvent, this, &frmMain::DirectXEvent_DXCallback);
+    session::SessionStarter starter(*m_directPlay, m_questions, *this);
+    const auto outcome = hosting ? starter.host(m_state.userName) : starter.join(m_state.userName);
+    if (outcome.result != session::SessionStarter::Result::Success)
+        return false;
+
+    m_eventHandle = outcome.eventHandle;
+    m_state.ownPlayerID = outcome.ownPlayerID;
+    m_sender = std::make_unique<session::TransportSender>(*m_directPlay, m_state.ownPlayerID);
+    m_state.sender = m_sender.get();
+
+    setWindowTitle(m_state.userName + (hosting ? u" (Master)" : u" (Player)"));
+    RefreshPlayerList();
+    txtInput->setEnabled(true);
+    btnPartyChat->setEnabled(true);
+    m_state.inSession = true;
+    m_state.isMaster = hosting;
+    if (hosting) {
+        lblRollVal->show();
+        txtRollVal->show();
+        showWhereToJoin();
+    } else {
+        statusBar()->showMessage(QStringLiteral("Joined as a player"));
+    }
+    return true;
+}
+
+void frmMain::showWhereToJoin()
+{
+    // Players who cannot find the session by searching type this address.
+    const auto *tcp = qobject_cast<session::TcpSessionTransport *>(m_directPlay.get());
+    if (!tcp)
+        return;
+    QStringList addresses;
+    for (const QHostAddress &address : QNetworkInterface::allAddresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
+            addresses << address.toString() + u':' + QString::number(tcp->hostPort());
+    }
+    if (addresses.isEmpty())
+        addresses << u"127.0.0.1:" + QString::number(tcp->hostPort());
+    statusBar()->showMessage(u"Hosting - players can join at " + addresses.join(QStringLiteral(", ")));
+}
+
+void frmMain::DirectXEvent_DXCallback(std::int32_t)
+{
+    if (m_directPlay)
+        session::Dispatcher::drain(*m_directPlay, m_state.ownPlayerID, *this);
+}
+
+void frmMain::RefreshPlayerList()
+{
+    if (!m_directPlay)
+        return;
+    const auto players = m_directPlay->GetDPEnumPlayers(m_directPlay->GetGuidApplication(), 0);
+    lstPlayer->clear();
+    for (const auto &player : players) {
+        auto *entry = new QListWidgetItem(player.shortName, lstPlayer);
+        entry->setData(Qt::UserRole, player.id);
+    }
+}
+
+QString frmMain::rollTag() const { return txtRollVal->text(); }
+
+void frmMain::playSound(const QString &relativePath) { m_sounds->play(relativePath); }
+
+void frmMain::receivePartyLine(const QString &line) { m_partyChat->Display(line); }
+
+void frmMain::receivePrivateLine(std::int32_t from, const QString &senderName, const QString &text)
+{
+    m_privateChats->receive(from, senderName, text);
+}
+
+void frmMain::receiveMarkerMessage(std::int32_t type, std::int32_t, const QString &, const QString &payload)
+{
+    m_markers->receive(type, payload);
+}
+
+void frmMain::setBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+} // namespace vellmar::app
