@@ -148,6 +148,35 @@ private Q_SLOTS:
         QCOMPARE(lonely.w().windowTitle(), QStringLiteral("Vellmar"));
     }
 
+    void closingWhileJoiningWaitsForTheSetUpToReturn()
+    {
+        // The user confirms leaving while the join is still searching.
+        class ClosingAtTheAddress final : public core::Questions
+        {
+        public:
+            frmMain *window = nullptr;
+            std::optional<QString> askText(const QString &title, const QString &, const QString &) override
+            {
+                if (title == u"Username")
+                    return QStringLiteral("Ranger");
+                window->close();
+                return QStringLiteral("127.0.0.1:9");
+            }
+            void tell(const QString &) override {}
+            bool askYesNo(const QString &) override { return true; }
+        } questions;
+        frmMain window(questions, [](core::Questions &asker) {
+            return std::make_unique<session::TcpSessionTransport>(&asker, session::testing::fastSettings());
+        });
+        questions.window = &window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.mnuJoinSession->trigger();
+        QVERIFY(window.state().appClosing);
+        QTRY_VERIFY(!window.isVisible());
+        QVERIFY(!window.directPlay());
+    }
+
     void chatDiceJoinAndLeaveAcrossThreeCopies()
     {
         Participant master, ranger, cleric;

@@ -177,6 +177,11 @@ void frmMain::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    if (m_startingSession) {
+        m_closeAfterStart = true;
+        event->ignore();
+        return;
+    }
     event->accept();
     Form_Unload();
 }

@@ -210,6 +210,7 @@ private:
     void btnResize_MouseUp();
     void onCommitDataRequest(QSessionManager &manager);
 
+    void startSession(bool hosting);
     bool beginSession(bool hosting);
     void showWhereToJoin();
 
@@ -234,6 +235,8 @@ private:
     std::unique_ptr<SoundPlayer> m_sounds;
     std::int32_t m_eventHandle = 0;
     bool m_busy = false;
+    bool m_startingSession = false;
+    bool m_closeAfterStart = false;
     MainLayout m_layout;
     QWidget *m_client;
     chat::frmPartyChat *m_partyChat = nullptr;

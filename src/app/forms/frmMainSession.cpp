@@ -19,6 +19,7 @@
 #include <QNetworkInterface>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 
 // The main window in a session: hosting and joining, the main chat line, the
 // player list and everything the dispatcher hands over.
@@ -63,9 +64,21 @@ void frmMain::lstPlayer_MouseDown(Qt::MouseButtons buttons, QPoint position)
     menu->popup(lstPlayer->viewport()->mapToGlobal(position));
 }
 
-void frmMain::mnuHostSession_Click() { beginSession(true); }
+void frmMain::mnuHostSession_Click() { startSession(true); }
 
-void frmMain::mnuJoinSession_Click() { beginSession(false); }
+void frmMain::mnuJoinSession_Click() { startSession(false); }
+
+void frmMain::startSession(bool hosting)
+{
+    // Setting up waits on the network inside local event loops; a close
+    // confirmed meanwhile must not destroy the transport under its own feet,
+    // so it goes on once the set-up has returned.
+    m_startingSession = true;
+    beginSession(hosting);
+    m_startingSession = false;
+    if (m_closeAfterStart)
+        QTimer::singleShot(0, this, &QWidget::close);
+}
 
 bool frmMain::beginSession(bool hosting)
 {
