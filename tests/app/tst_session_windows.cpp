@@ -110,6 +110,9 @@ private Q_SLOTS:
     void hostingShowsStatusLinesAndAsksForAUsableName()
     {
         Participant master;
+        auto offlineIcon = std::make_shared<tokens::CIcon>();
+        offlineIcon->id = master.w().NextIconID();
+        master.w().state().icons.add(offlineIcon);
         master.questions.textAnswers = {QStringLiteral("  "), std::nullopt, QStringLiteral("a;b"),
                                         QStringLiteral(" Scout ")};
         master.w().mnuHostSession->trigger();
@@ -132,6 +135,8 @@ private Q_SLOTS:
         QVERIFY(!master.w().mnuJoinSession->isEnabled());
         QCOMPARE(playerNames(master.w()), QStringList{QStringLiteral("Scout(DM)")});
         QVERIFY(master.w().eventHandle() != 0);
+        // An icon placed offline belongs to this participant in the session too.
+        QCOMPARE(offlineIcon->UserID, master.w().state().ownPlayerID);
     }
 
     void joinWithoutAHostFindsNoSession()

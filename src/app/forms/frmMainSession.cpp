@@ -99,6 +99,12 @@ bool frmMain::beginSession(bool hosting)
 
     m_eventHandle = outcome.eventHandle;
     m_state.ownPlayerID = outcome.ownPlayerID;
+    // Icons never leave this copy, so those placed before the session had no
+    // player id yet are this participant's own.
+    for (const auto &icon : m_state.icons.records()) {
+        if (icon->UserID == 0)
+            icon->UserID = m_state.ownPlayerID;
+    }
     m_sender = std::make_unique<session::TransportSender>(*m_directPlay, m_state.ownPlayerID);
     m_state.sender = m_sender.get();
 
