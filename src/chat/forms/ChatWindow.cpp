@@ -11,6 +11,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace vellmar::chat {
 
 namespace {
