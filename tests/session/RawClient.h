@@ -43,17 +43,12 @@ public:
             timeoutMs);
         return frame;
     }
-    // The next frame of the given kind, skipping pings and the like.
-    std::optional<QByteArray> nextOf(FrameKind kind, int timeoutMs = 3000)
+    // The next refusal, skipping pings and the like.
+    std::optional<RejectFrame> rejection()
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < timeoutMs) {
-            auto f = next(static_cast<int>(timeoutMs - clock.elapsed()));
-            if (!f)
-                return std::nullopt;
-            if (f->first == kind)
-                return f->second;
+        for (auto frame = next(); frame; frame = next()) {
+            if (frame->first == FrameKind::Reject)
+                return parseReject(frame->second);
         }
         return std::nullopt;
     }
@@ -66,10 +61,13 @@ public:
             },
             timeoutMs);
     }
-    std::optional<WelcomeFrame> hello(const QString &guid, const QString &name,
-                                      std::uint16_t version = kProtocolVersion)
+    void sendHello(const QString &guid, const QString &name, std::uint16_t version = kProtocolVersion)
     {
         send(encode(HelloFrame{guid, version, name, 0}));
+    }
+    std::optional<WelcomeFrame> hello(const QString &guid, const QString &name)
+    {
+        sendHello(guid, name);
         const auto frame = next();
         if (!frame || frame->first != FrameKind::Welcome)
             return std::nullopt;

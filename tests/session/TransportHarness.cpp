@@ -2,6 +2,9 @@
 
 #include "session/protocol/Messages.h"
 
+#include <QSet>
+#include <QtTest/QTest>
+
 namespace vellmar::session::testing {
 
 TransportSettings fastSettings()
@@ -28,17 +31,10 @@ Peer::Peer(const TransportSettings &settings, core::Questions *questions)
     connect(m_transport.get(), &SessionTransport::receiveEvent, this, &Peer::drain);
 }
 
-bool Peer::host(const QString &name, int maxPlayers, std::uint32_t flags, const QString &guid)
+bool Peer::open(const SessionDescription &desc, OpenMode mode, const QString &name)
 {
     auto &t = *m_transport;
-    if (!t.InitializeConnection(t.GetDPEnumConnections().last().address))
-        return false;
-    SessionDescription desc = t.CreateSessionData();
-    desc.guidApplication = guid;
-    desc.sessionName = QStringLiteral("TestChat");
-    desc.maxPlayers = maxPlayers;
-    desc.flags = flags;
-    if (!t.Open(desc, OpenMode::Create))
+    if (!t.InitializeConnection(t.GetDPEnumConnections().last().address) || !t.Open(desc, mode))
         return false;
     t.CreateEvent();
     const auto id = t.CreatePlayer(name);
@@ -46,21 +42,23 @@ bool Peer::host(const QString &name, int maxPlayers, std::uint32_t flags, const 
     return id.has_value();
 }
 
+bool Peer::host(const QString &name, int maxPlayers, std::uint32_t flags, const QString &guid)
+{
+    SessionDescription desc = m_transport->CreateSessionData();
+    desc.guidApplication = guid;
+    desc.sessionName = QStringLiteral("TestChat");
+    desc.maxPlayers = maxPlayers;
+    desc.flags = flags;
+    return open(desc, OpenMode::Create, name);
+}
+
 bool Peer::join(const QString &name, std::uint16_t port, const QString &guid)
 {
-    auto &t = *m_transport;
-    if (!t.InitializeConnection(t.GetDPEnumConnections().last().address))
-        return false;
     SessionDescription desc;
     desc.guidApplication = guid;
     desc.hostAddress = QStringLiteral("127.0.0.1");
     desc.hostPort = port;
-    if (!t.Open(desc, OpenMode::Join))
-        return false;
-    t.CreateEvent();
-    const auto id = t.CreatePlayer(name);
-    m_id = id.value_or(0);
-    return id.has_value();
+    return open(desc, OpenMode::Join, name);
 }
 
 bool Peer::say(const QString &text, PlayerId to)
@@ -77,10 +75,7 @@ void Peer::drain()
         auto received = m_transport->Receive();
         if (!received)
             break;
-        Event e;
-        e.from = received->from;
-        e.to = received->to;
-        e.type = received->message.ReadLong().value_or(-1);
+        Event e{received->from, received->to, received->message.ReadLong().value_or(-1), {}, 0};
         if (e.from == 0)
             e.about = received->message.ReadLong().value_or(0);
         else
@@ -92,39 +87,87 @@ void Peer::drain()
 QList<Event> Peer::messages() const
 {
     QList<Event> out;
-    for (const auto &e : m_events) {
-        if (e.from != 0)
-            out.append(e);
-    }
+    std::copy_if(m_events.cbegin(), m_events.cend(), std::back_inserter(out), [](const Event &e) { return e.from; });
     return out;
-}
-
-QList<Event> Peer::notices(std::int32_t type) const
-{
-    QList<Event> out;
-    for (const auto &e : m_events) {
-        if (e.from == 0 && e.type == type)
-            out.append(e);
-    }
-    return out;
-}
-
-int Peer::noticeCount(std::int32_t type, PlayerId about) const
-{
-    int n = 0;
-    for (const auto &e : m_events)
-        n += (e.from == 0 && e.type == type && e.about == about) ? 1 : 0;
-    return n;
 }
 
 QStringList Peer::texts() const
 {
     QStringList out;
-    for (const auto &e : m_events) {
-        if (e.from != 0)
-            out << e.text;
-    }
+    for (const auto &e : messages())
+        out << e.text;
     return out;
+}
+
+int Peer::noticeCount(std::int32_t type, std::optional<PlayerId> about) const
+{
+    return int(std::count_if(m_events.cbegin(), m_events.cend(), [&](const Event &e) {
+        return e.from == 0 && e.type == type && (!about || e.about == *about);
+    }));
+}
+
+QList<PlayerId> Peer::playerIds()
+{
+    QList<PlayerId> out;
+    for (const auto &p : m_transport->GetDPEnumPlayers())
+        out.append(p.id);
+    return out;
+}
+
+bool Peer::got(const QString &text, int timeoutMs) const
+{
+    (void)QTest::qWaitFor([&] { return texts().contains(text); }, timeoutMs);
+    return texts().count(text) == 1;
+}
+
+bool Peer::heard(std::int32_t type, PlayerId about, int timeoutMs) const
+{
+    (void)QTest::qWaitFor([&] { return noticeCount(type, about) > 0; }, timeoutMs);
+    return noticeCount(type, about) == 1;
+}
+
+bool joinAll(std::uint16_t port, std::initializer_list<Peer *> peers)
+{
+    char name = 'A';
+    for (Peer *p : peers) {
+        if (!p->join(QString(QLatin1Char(name++)), port))
+            return false;
+    }
+    return true;
+}
+
+bool settled(std::initializer_list<Peer *> peers, int timeoutMs)
+{
+    return QTest::qWaitFor(
+        [&] {
+            int later = int(peers.size());
+            for (Peer *p : peers) {
+                if (p->noticeCount(NOTICE_PLAYER_CREATED) != --later)
+                    return false;
+            }
+            return true;
+        },
+        timeoutMs);
+}
+
+// The texts of `of` that `in` got too, in the order `of` got them.
+static QStringList shared(const QStringList &of, const QStringList &in)
+{
+    const QSet<QString> keep(in.cbegin(), in.cend());
+    QStringList out;
+    std::copy_if(of.cbegin(), of.cend(), std::back_inserter(out), [&](const QString &t) { return keep.contains(t); });
+    return out;
+}
+
+bool sameOrder(const QList<Peer *> &peers)
+{
+    for (Peer *p : peers) {
+        for (Peer *q : peers) {
+            if (shared(p->texts(), q->texts()) != shared(q->texts(), p->texts()))
+                return false;
+        }
+    }
+    return true;
 }
 
 } // namespace vellmar::session::testing

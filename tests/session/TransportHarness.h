@@ -6,7 +6,9 @@
 #include <QObject>
 #include <QString>
 
+#include <initializer_list>
 #include <memory>
+#include <optional>
 
 // Session participants for tests: a transport on loopback with short clocks,
 // and a record of everything its application would have received.
@@ -33,15 +35,23 @@ public:
     explicit Peer(const TransportSettings &settings, core::Questions *questions = nullptr);
 
     TcpSessionTransport &transport() { return *m_transport; }
+    std::uint16_t port() const { return m_transport->hostPort(); }
     PlayerId id() const { return m_id; }
     const QList<Event> &events() const { return m_events; }
     QList<Event> messages() const;
-    QList<Event> notices(std::int32_t type) const;
-    int noticeCount(std::int32_t type, PlayerId about) const;
     QStringList texts() const;
+    // Notices of that type (about that player, if given).
+    int noticeCount(std::int32_t type, std::optional<PlayerId> about = std::nullopt) const;
+    // The ids of the player list, in its order.
+    QList<PlayerId> playerIds();
+    // Waits up to timeoutMs for text to arrive; true if it came exactly once.
+    bool got(const QString &text, int timeoutMs = 5000) const;
+    // Waits up to timeoutMs for notice type about that player; true if it came exactly once.
+    bool heard(std::int32_t type, PlayerId about, int timeoutMs = 5000) const;
 
     bool host(const QString &name, int maxPlayers = 99, std::uint32_t flags = kFlags, const QString &guid = kGuid);
     bool join(const QString &name, std::uint16_t port, const QString &guid = kGuid);
+    bool open(const SessionDescription &desc, OpenMode mode, const QString &name);
     bool say(const QString &text, PlayerId to = 0);
     // Destroys the transport: a clean leave.
     void leave() { m_transport.reset(); }
@@ -53,5 +63,14 @@ private:
     PlayerId m_id = 0;
     QList<Event> m_events;
 };
+
+// Joins each peer in turn, named "A", "B", ...
+bool joinAll(std::uint16_t port, std::initializer_list<Peer *> peers);
+// Peers in join order, the last joiner last: waits until each has been told
+// of every later joiner (earlier ones it learns from the player list).
+bool settled(std::initializer_list<Peer *> peers, int timeoutMs = 5000);
+// One total order: any two peers saw the messages they both got in the same
+// order (texts must be unique).
+bool sameOrder(const QList<Peer *> &peers);
 
 } // namespace vellmar::session::testing
