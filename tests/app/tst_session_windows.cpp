@@ -38,6 +38,11 @@ QStringList playerNames(const frmMain &window)
     return names;
 }
 
+// Each copy's transport runs on loopback with short clocks.
+const frmMain::TransportFactory onLoopback = [](core::Questions &asker) {
+    return std::make_unique<session::TcpSessionTransport>(&asker, session::testing::fastSettings());
+};
+
 // One copy of the program: its own main window, its own answers to the
 // questions it asks, and a real transport on loopback.
 struct Participant
@@ -45,11 +50,7 @@ struct Participant
     ScriptedQuestions questions;
     std::unique_ptr<frmMain> window;
 
-    Participant()
-        : window(std::make_unique<frmMain>(questions, [](core::Questions &asker) {
-            return std::make_unique<session::TcpSessionTransport>(&asker, session::testing::fastSettings());
-        }))
-    {}
+    Participant() : window(std::make_unique<frmMain>(questions, onLoopback)) {}
 
     frmMain &w() { return *window; }
     std::uint16_t port() const
@@ -101,6 +102,30 @@ void join(Participant &p, const QString &name, const Participant &host)
     QVERIFY(p.w().state().inSession);
 }
 
+// Scout hosts, Ranger and then Cleric (if given) join; true once every copy
+// lists everyone.
+bool gather(Participant &master, Participant &ranger, Participant *cleric = nullptr)
+{
+    host(master, QStringLiteral("Scout"));
+    join(ranger, QStringLiteral("Ranger"), master);
+    if (cleric)
+        join(*cleric, QStringLiteral("Cleric"), master);
+    const QList<Participant *> all = cleric ? QList{&master, &ranger, cleric} : QList{&master, &ranger};
+    return !QTest::currentTestFailed() && QTest::qWaitFor([&] {
+        return std::all_of(all.cbegin(), all.cend(),
+                           [&](Participant *p) { return playerNames(p->w()).size() == all.size(); });
+    });
+}
+
+// The first main chat line that begins with prefix, or none.
+QString lineStarting(const Participant &p, const QString &prefix)
+{
+    const QStringList all = lines(p.window->txtChat);
+    const auto it =
+        std::find_if(all.cbegin(), all.cend(), [&](const QString &line) { return line.startsWith(prefix); });
+    return it == all.cend() ? QString() : *it;
+}
+
 } // namespace
 
 class TestSessionWindows : public QObject
@@ -125,14 +150,10 @@ private Q_SLOTS:
                                 "- User entry created\r\n**Success**"));
         QCOMPARE(master.w().state().userName, QStringLiteral("Scout(DM)"));
         QCOMPARE(master.w().windowTitle(), QStringLiteral("Scout(DM) (Master)"));
-        QVERIFY(master.w().state().inSession);
-        QVERIFY(master.w().state().isMaster);
-        QVERIFY(master.w().txtInput->isEnabled());
-        QVERIFY(master.w().btnPartyChat->isEnabled());
-        QVERIFY(!master.w().lblRollVal->isHidden());
-        QVERIFY(!master.w().txtRollVal->isHidden());
-        QVERIFY(!master.w().mnuHostSession->isEnabled());
-        QVERIFY(!master.w().mnuJoinSession->isEnabled());
+        QVERIFY(master.w().state().inSession && master.w().state().isMaster);
+        QVERIFY(master.w().txtInput->isEnabled() && master.w().btnPartyChat->isEnabled());
+        QVERIFY(!master.w().lblRollVal->isHidden() && !master.w().txtRollVal->isHidden());
+        QVERIFY(!master.w().mnuHostSession->isEnabled() && !master.w().mnuJoinSession->isEnabled());
         QCOMPARE(playerNames(master.w()), QStringList{QStringLiteral("Scout(DM)")});
         QVERIFY(master.w().eventHandle() != 0);
         // An icon placed offline belongs to this participant in the session too.
@@ -148,8 +169,7 @@ private Q_SLOTS:
         QVERIFY(lonely.questions.told.contains(QStringLiteral("No Sessions found")));
         QVERIFY(!lonely.w().state().inSession);
         QVERIFY(lonely.w().state().isMaster);
-        QVERIFY(!lonely.w().mnuHostSession->isEnabled());
-        QVERIFY(!lonely.w().mnuJoinSession->isEnabled());
+        QVERIFY(!lonely.w().mnuHostSession->isEnabled() && !lonely.w().mnuJoinSession->isEnabled());
         QCOMPARE(lonely.w().windowTitle(), QStringLiteral("Vellmar"));
     }
 
@@ -170,9 +190,7 @@ private Q_SLOTS:
             void tell(const QString &) override {}
             bool askYesNo(const QString &) override { return true; }
         } questions;
-        frmMain window(questions, [](core::Questions &asker) {
-            return std::make_unique<session::TcpSessionTransport>(&asker, session::testing::fastSettings());
-        });
+        frmMain window(questions, onLoopback);
         questions.window = &window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -182,7 +200,7 @@ private Q_SLOTS:
         QVERIFY(!window.directPlay());
     }
 
-    void chatDiceJoinAndLeaveAcrossThreeCopies()
+    void chatDiceJoinLeaveAndMigrationAcrossThreeCopies()
     {
         Participant master, ranger, cleric;
         host(master, QStringLiteral("Scout"));
@@ -191,61 +209,62 @@ private Q_SLOTS:
         QVERIFY(ranger.w().lblRollVal->isHidden());
         QTRY_VERIFY(master.says(QStringLiteral("<SYS> A user has joined")));
         join(cleric, QStringLiteral("Cleric"), master);
-
-        const QStringList everyone{QStringLiteral("Scout(DM)"), QStringLiteral("Ranger"), QStringLiteral("Cleric")};
-        QTRY_COMPARE(playerNames(master.w()), everyone);
-        QTRY_COMPARE(playerNames(ranger.w()), everyone);
-        QCOMPARE(playerNames(cleric.w()), everyone);
+        const QList<Participant *> all{&master, &ranger, &cleric};
+        for (Participant *p : all)
+            QTRY_COMPARE(playerNames(p->w()), (QStringList{QStringLiteral("Scout(DM)"), QStringLiteral("Ranger"),
+                                                           QStringLiteral("Cleric")}));
         QCOMPARE(master.w().sounds().lastRequested(), QStringLiteral("Sounds/knucklhd.wav"));
 
         master.type(QStringLiteral("  welcome; all "));
         ranger.type(QStringLiteral("hi"));
         cleric.type(QStringLiteral("hello"));
-        for (Participant *p : {&master, &ranger, &cleric}) {
-            QTRY_VERIFY(p->says(QStringLiteral("Scout(DM) : welcome; all")));
-            QTRY_VERIFY(p->says(QStringLiteral("Ranger : hi")));
-            QTRY_VERIFY(p->says(QStringLiteral("Cleric : hello")));
+        const QStringList chat{QStringLiteral("Scout(DM) : welcome; all"), QStringLiteral("Ranger : hi"),
+                               QStringLiteral("Cleric : hello")};
+        for (Participant *p : all) {
+            for (const QString &line : chat)
+                QTRY_VERIFY(p->says(line));
         }
         QTest::qWait(100); // nothing arrives twice
-        for (Participant *p : {&master, &ranger, &cleric})
-            QCOMPARE(p->count(QStringLiteral("Ranger : hi")), 1);
+        for (Participant *p : all) {
+            for (const QString &line : chat)
+                QCOMPARE(p->count(line), 1);
+        }
 
-        // A player's dice line: the master sees it under the current roll tag.
+        // A player's roll: in its log and on every pane, under the master's
+        // roll tag as it is now.
         master.w().txtRollVal->setText(QStringLiteral("secret"));
-        QVERIFY(ranger.w().state().sendToAll(session::MSG_DICE_ROLL, QStringLiteral("d20: 17")));
-        QTRY_VERIFY(master.says(QStringLiteral("<secret>Ranger rolls d20: 17")));
-        QTRY_VERIFY(cleric.says(QStringLiteral("Ranger rolls d20: 17")));
+        ranger.w().btnDiceRolls->click();
+        ranger.w().findChild<dice::frmDiceRoll *>()->btnQuickRoll20->click();
+        QVERIFY(!ranger.w().findChild<dice::frmDiceRoll *>()->txtRolls->toPlainText().isEmpty());
+        const QString roll = lineStarting(ranger, QStringLiteral("Ranger rolls "));
+        QVERIFY(!roll.isEmpty());
+        QTRY_VERIFY(master.says(u"<secret>" + roll));
+        QTRY_VERIFY(cleric.says(roll));
+        // The master's roll stays in its log: what it sends next arrives, the roll never does.
+        master.w().btnDiceRolls->click();
+        auto *masterDice = master.w().findChild<dice::frmDiceRoll *>();
+        masterDice->btnQuickRoll20->click();
+        QVERIFY(!masterDice->txtRolls->toPlainText().isEmpty());
+        master.type(QStringLiteral("after the roll"));
+        QTRY_VERIFY(cleric.says(QStringLiteral("Scout(DM) : after the roll")));
+        for (Participant *p : all)
+            QVERIFY(lineStarting(*p, QStringLiteral("Scout(DM) rolls")).isEmpty());
 
         // A forged line break in a received text cannot fake a system line.
         QVERIFY(ranger.w().state().sendToAll(session::MSG_CHAT, QStringLiteral("x\r\n<SYS> A user has left")));
         QTRY_VERIFY(cleric.says(QStringLiteral("Ranger : x  <SYS> A user has left")));
 
-        cleric.window.reset();
-        QTRY_VERIFY(master.says(QStringLiteral("<SYS> A user has left")));
-        QTRY_VERIFY(ranger.says(QStringLiteral("<SYS> A user has left")));
-        const QStringList remaining{QStringLiteral("Scout(DM)"), QStringLiteral("Ranger")};
-        QTRY_COMPARE(playerNames(master.w()), remaining);
-        QTRY_COMPARE(playerNames(ranger.w()), remaining);
-        QCOMPARE(master.w().sounds().lastRequested(), QStringLiteral("Sounds/doorshut.wav"));
-    }
-
-    void hostingMigratesToTheEarliestPlayer()
-    {
-        Participant master, ranger, cleric;
-        host(master, QStringLiteral("Scout"));
-        join(ranger, QStringLiteral("Ranger"), master);
-        join(cleric, QStringLiteral("Cleric"), master);
-        QTRY_COMPARE(playerNames(ranger.w()).size(), 3);
-
+        // The host leaves: the earliest player takes over, and stays a player.
         master.window.reset();
         QTRY_VERIFY_WITH_TIMEOUT(ranger.says(QStringLiteral("<SYS> Hosting migrated to you")), 10000);
-        QTRY_VERIFY(ranger.says(QStringLiteral("<SYS> A user has left")));
-        QTRY_VERIFY(cleric.says(QStringLiteral("<SYS> A user has left")));
+        for (Participant *p : {&ranger, &cleric}) {
+            QTRY_VERIFY(p->says(QStringLiteral("<SYS> A user has left")));
+            QTRY_COMPARE(playerNames(p->w()), (QStringList{QStringLiteral("Ranger"), QStringLiteral("Cleric")}));
+        }
+        QCOMPARE(ranger.w().sounds().lastRequested(), QStringLiteral("Sounds/doorshut.wav"));
         QVERIFY(!cleric.says(QStringLiteral("<SYS> Hosting migrated to you")));
-        // The role flags are the program's own: the new host is no master.
         QVERIFY(!ranger.w().state().isMaster);
         QVERIFY(ranger.w().lblRollVal->isHidden());
-
         cleric.type(QStringLiteral("still here?"));
         QTRY_VERIFY(ranger.says(QStringLiteral("Cleric : still here?")));
     }
@@ -253,11 +272,7 @@ private Q_SLOTS:
     void partyAndPrivateChat()
     {
         Participant master, ranger, cleric;
-        host(master, QStringLiteral("Scout"));
-        join(ranger, QStringLiteral("Ranger"), master);
-        join(cleric, QStringLiteral("Cleric"), master);
-        QTRY_COMPARE(playerNames(master.w()).size(), 3);
-        QTRY_COMPARE(playerNames(ranger.w()).size(), 3);
+        QVERIFY(gather(master, ranger, &cleric));
 
         // Party: a line sent before the receiver ever opened the window.
         ranger.w().partyChat().txtInput->setText(QStringLiteral("regroup"));
@@ -301,49 +316,23 @@ private Q_SLOTS:
                               QStringLiteral("Scout(DM) : where did you go")}));
     }
 
-    void playerRollsAreAnnouncedAndTheMastersStaySecret()
-    {
-        Participant master, ranger;
-        host(master, QStringLiteral("Scout"));
-        join(ranger, QStringLiteral("Ranger"), master);
-
-        ranger.w().btnDiceRolls->click();
-        auto *rangerDice = ranger.w().findChild<dice::frmDiceRoll *>();
-        QVERIFY(rangerDice);
-        rangerDice->btnQuickRoll20->click();
-        const auto rolledBy = [](const Participant &p, const QString &prefix) {
-            for (const QString &line : lines(p.window->txtChat)) {
-                if (line.startsWith(prefix))
-                    return true;
-            }
-            return false;
-        };
-        QVERIFY(rolledBy(ranger, QStringLiteral("Ranger rolls ")));
-        QTRY_VERIFY(rolledBy(master, QStringLiteral("<val>Ranger rolls ")));
-
-        master.w().btnDiceRolls->click();
-        auto *masterDice = master.w().findChild<dice::frmDiceRoll *>();
-        masterDice->btnQuickRoll20->click();
-        QVERIFY(!masterDice->txtRolls->toPlainText().isEmpty());
-        // Something sent after the roll arrives; the roll itself never did.
-        master.type(QStringLiteral("after the roll"));
-        QTRY_VERIFY(ranger.says(QStringLiteral("Scout(DM) : after the roll")));
-        QVERIFY(!rolledBy(ranger, QStringLiteral("Scout(DM) rolls")));
-        QVERIFY(!rolledBy(master, QStringLiteral("Scout(DM) rolls")));
-    }
-
-    void markersAreSharedWithTheMastersIds()
+    void markersAreSharedDraggedAndRemovedOnEveryCopy()
     {
         Participant master, ranger, cleric;
-        host(master, QStringLiteral("Scout"));
-        join(ranger, QStringLiteral("Ranger"), master);
-        join(cleric, QStringLiteral("Cleric"), master);
-        QTRY_COMPARE(playerNames(ranger.w()).size(), 3);
-        master.w().NextMarkerID(); // the master has handed out one id already
+        QVERIFY(gather(master, ranger, &cleric));
+        const QList<Participant *> all{&master, &ranger, &cleric};
+        for (Participant *p : all)
+            loadPlainMap(p->w());
+        // The master's quick marker takes id 1.
+        master.w().menuMapX = 50;
+        master.w().mnuQuickMarker->trigger();
+        QTRY_VERIFY(cleric.w().state().markers.find(1));
+        QCOMPARE(cleric.w().state().markers.find(1)->info, QStringLiteral("Here"));
 
-        // A player's "Place Marker": typed into the modal dialog while it is open.
-        ranger.w().menuMapX = 240;
-        ranger.w().menuMapY = -5;
+        // A player's "Place Marker": typed into the modal dialog while it is
+        // open; it appears nowhere before the master has announced it.
+        ranger.w().menuMapX = 200;
+        ranger.w().menuMapY = 150;
         QTimer::singleShot(0, [&ranger] {
             auto *dialog = ranger.w().findChild<tokens::frmSetMarker *>();
             QVERIFY(dialog && dialog->isVisible());
@@ -351,44 +340,17 @@ private Q_SLOTS:
             dialog->btnSet->click();
         });
         ranger.w().mnuPlaceMarker->trigger();
-        QVERIFY(ranger.w().state().markers.isEmpty());
-
-        for (Participant *p : {&master, &ranger, &cleric}) {
-            QTRY_COMPARE(p->w().state().markers.size(), std::size_t(1));
+        QVERIFY(!ranger.w().state().markers.find(2));
+        for (Participant *p : all) {
+            QTRY_VERIFY(p->w().state().markers.find(2));
             const auto marker = p->w().state().markers.find(2);
-            QVERIFY(marker);
             QCOMPARE(marker->info, QStringLiteral("Door"));
-            QCOMPARE(marker->mapX, 240);
-            QCOMPARE(marker->mapY, -5);
+            QCOMPARE(QPoint(marker->mapX, marker->mapY), QPoint(200, 150));
             QCOMPARE(marker->player, QStringLiteral("Ranger"));
             QCOMPARE(marker->UserID, ranger.w().state().ownPlayerID);
         }
-
-        // The cleric has it selected when the master removes it everywhere.
-        cleric.w().state().currentMarker = cleric.w().state().markers.find(2);
-        master.w().state().currentMarker = master.w().state().markers.find(2);
-        master.w().mnuRemoveMarker->trigger();
-        QVERIFY(master.w().state().markers.isEmpty());
-        QTRY_VERIFY(cleric.w().state().markers.isEmpty());
-        QVERIFY(!cleric.w().state().currentMarker);
-        QTRY_VERIFY(ranger.w().state().markers.isEmpty());
-    }
-
-    void draggingAnOwnMarkerAnnouncesItsNewPlaceOnce()
-    {
-        Participant master, ranger;
-        host(master, QStringLiteral("Scout"));
-        join(ranger, QStringLiteral("Ranger"), master);
-        for (Participant *p : {&master, &ranger})
-            loadPlainMap(p->w());
-
-        ranger.w().menuMapX = 200;
-        ranger.w().menuMapY = 150;
-        ranger.w().mnuQuickMarker->trigger();
-        QTRY_COMPARE(ranger.w().state().markers.size(), std::size_t(1));
-        QTRY_COMPARE(master.w().state().markers.size(), std::size_t(1));
-        const auto mine = ranger.w().state().markers.find(1);
-        const auto theirs = master.w().state().markers.find(1);
+        const auto mine = ranger.w().state().markers.find(2);
+        const auto theirs = cleric.w().state().markers.find(2);
 
         // Grabbed 3 pixels off its spot and moved: it follows the pointer's
         // movement in map pixels and does not jump to the pointer.
@@ -423,19 +385,21 @@ private Q_SLOTS:
         mouse(masterView, QEvent::MouseButtonPress, spot, Qt::RightButton, Qt::RightButton);
         QTRY_VERIFY(master.w().mnuIcon->isVisible());
         QCOMPARE(QPoint(master.w().menuMapX, master.w().menuMapY), moved);
-        QVERIFY(master.w().mnuRemoveMarker->isVisible());
-        QVERIFY(!master.w().mnuModifyMarker->isVisible());
-        QVERIFY(!master.w().mnuModifyIcon->isVisible());
-        QVERIFY(master.w().mnuPlaceIcon->isVisible());
-        master.w().mnuIcon->hide();
+        QVERIFY(master.w().mnuRemoveMarker->isVisible() && master.w().mnuPlaceIcon->isVisible());
+        QVERIFY(!master.w().mnuModifyMarker->isVisible() && !master.w().mnuModifyIcon->isVisible());
+        // Removed while the cleric has it selected: gone everywhere, selection cleared.
+        cleric.w().state().currentMarker = theirs;
+        master.w().mnuRemoveMarker->trigger();
+        QVERIFY(!master.w().state().markers.find(2));
+        for (Participant *p : {&ranger, &cleric})
+            QTRY_COMPARE(p->w().state().markers.size(), std::size_t(1));
+        QVERIFY(!cleric.w().state().currentMarker);
     }
 
     void playerMenusFollowTheRole()
     {
         Participant master, ranger;
-        host(master, QStringLiteral("Scout"));
-        join(ranger, QStringLiteral("Ranger"), master);
-        QTRY_COMPARE(playerNames(master.w()).size(), 2);
+        QVERIFY(gather(master, ranger));
         master.w().show();
         QVERIFY(QTest::qWaitForWindowExposed(&master.w()));
 
