@@ -137,6 +137,13 @@ private Q_SLOTS:
         QVERIFY(pointer.beginDrag({0, 0}));
         pointer.dragTo({INT32_MAX, 0});
         QCOMPARE(far->mapX, INT32_MAX);
+        pointer.endDrag();
+
+        // A marker received at the far corner is out of reach of the pointer on the map.
+        addMarker(state, 1, {INT32_MIN, INT32_MIN}, 9);
+        QVERIFY(!pointer.SelectUnderPointer({0, 0}));
+        QVERIFY(!state.currentMarker);
+        QVERIFY(pointer.SelectUnderPointer({INT32_MIN + 3, INT32_MIN + 4}));
     }
 };
 

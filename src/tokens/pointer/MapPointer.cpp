@@ -9,11 +9,16 @@ namespace vellmar::tokens {
 
 namespace {
 
-std::int64_t squaredDistance(std::int32_t x, std::int32_t y, QPoint to)
+// Inside or on the rim of the disc of that radius around (x, y). Far points
+// fail on one axis first, so the squares stay within 64 bits.
+bool withinReach(std::int32_t x, std::int32_t y, QPoint to, std::int64_t radius)
 {
+    const std::int64_t reach = radius < 0 ? -radius : radius;
     const std::int64_t dx = std::int64_t{x} - to.x();
     const std::int64_t dy = std::int64_t{y} - to.y();
-    return dx * dx + dy * dy;
+    if (dx < -reach || dx > reach || dy < -reach || dy > reach)
+        return false;
+    return dx * dx + dy * dy <= reach * reach;
 }
 
 constexpr std::int64_t markerReach = 5;
@@ -60,13 +65,12 @@ bool MapPointer::SelectUnderPointer(QPoint mapPosition)
 
     IconCollection::Pointer iconHit;
     for (const auto &icon : m_state.icons.records()) {
-        const std::int64_t reach = icon->size;
-        if (squaredDistance(icon->mapX, icon->mapY, mapPosition) <= reach * reach)
+        if (withinReach(icon->mapX, icon->mapY, mapPosition, icon->size))
             iconHit = icon;
     }
     MarkerCollection::Pointer markerHit;
     for (const auto &marker : m_state.markers.records()) {
-        if (squaredDistance(marker->mapX, marker->mapY, mapPosition) <= markerReach * markerReach)
+        if (withinReach(marker->mapX, marker->mapY, mapPosition, markerReach))
             markerHit = marker;
     }
     if (markerHit)
