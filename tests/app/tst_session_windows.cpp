@@ -50,7 +50,9 @@ struct Participant
     ScriptedQuestions questions;
     std::unique_ptr<frmMain> window;
 
-    Participant() : window(std::make_unique<frmMain>(questions, onLoopback)) {}
+    explicit Participant(const frmMain::TransportFactory &factory = onLoopback)
+        : window(std::make_unique<frmMain>(questions, factory))
+    {}
 
     frmMain &w() { return *window; }
     std::uint16_t port() const
@@ -64,6 +66,56 @@ struct Participant
         window->txtInput->setText(text);
         QTest::keyClick(window->txtInput, Qt::Key_Return);
     }
+};
+
+// A loopback transport whose player creation goes on turning the event loop
+// after the player exists, as a slow network makes it do: messages arrive
+// before the window has finished setting up.
+class SlowToJoin final : public session::SessionTransport
+{
+public:
+    SlowToJoin(core::Questions &asker, std::function<void()> meanwhile)
+        : m_inner(&asker, session::testing::fastSettings())
+        , m_meanwhile(std::move(meanwhile))
+    {
+        connect(&m_inner, &SessionTransport::receiveEvent, this, &SessionTransport::receiveEvent);
+    }
+    std::optional<session::PlayerId> CreatePlayer(const QString &name) override
+    {
+        const auto id = m_inner.CreatePlayer(name);
+        if (id)
+            m_meanwhile();
+        return id;
+    }
+    // Everything else is the real transport's.
+    QList<session::ConnectionEntry> GetDPEnumConnections() const override { return m_inner.GetDPEnumConnections(); }
+    bool InitializeConnection(const QString &a) override { return m_inner.InitializeConnection(a); }
+    QList<session::SessionDescription> GetDPEnumSessions(const session::SessionDescription &d) override
+    {
+        return m_inner.GetDPEnumSessions(d);
+    }
+    bool Open(const session::SessionDescription &d, session::OpenMode m) override { return m_inner.Open(d, m); }
+    std::int32_t CreateEvent() override { return m_inner.CreateEvent(); }
+    bool SendEx(session::PlayerId f, session::PlayerId t, int fl, const session::MessageBuffer &m) override
+    {
+        return m_inner.SendEx(f, t, fl, m);
+    }
+    int GetMessageCount(session::PlayerId id) const override { return m_inner.GetMessageCount(id); }
+    std::optional<session::ReceivedMessage> Receive() override { return m_inner.Receive(); }
+    std::optional<QString> GetPlayerFriendlyName(session::PlayerId id) const override
+    {
+        return m_inner.GetPlayerFriendlyName(id);
+    }
+    QList<session::PlayerEntry> GetDPEnumPlayers(const QString &g, int f) const override
+    {
+        return m_inner.GetDPEnumPlayers(g, f);
+    }
+    QString GetGuidApplication() const override { return m_inner.GetGuidApplication(); }
+    QString lastError() const override { return m_inner.lastError(); }
+
+private:
+    session::TcpSessionTransport m_inner;
+    std::function<void()> m_meanwhile;
 };
 
 // Every copy shows the same plain 400 x 300 map.
@@ -267,6 +319,30 @@ private Q_SLOTS:
         QVERIFY(ranger.w().lblRollVal->isHidden());
         cleric.type(QStringLiteral("still here?"));
         QTRY_VERIFY(ranger.says(QStringLiteral("Cleric : still here?")));
+    }
+
+    void messagesArrivingWhileJoiningWaitForTheSession()
+    {
+        Participant master, ranger;
+        QVERIFY(gather(master, ranger));
+        master.w().mnuQuickMarker->trigger(); // id 1, before the cleric is there
+        // While the cleric's player is being created, the ranger rolls and asks
+        // for a marker, which the master announces as id 2.
+        Participant cleric([&](core::Questions &asker) {
+            return std::make_unique<SlowToJoin>(asker, [&] {
+                ranger.w().state().sendToAll(session::MSG_DICE_ROLL, QStringLiteral("1d4 = 3"));
+                ranger.w().mnuQuickMarker->trigger();
+                (void)QTest::qWaitFor([&] { return master.w().state().markers.find(2) != nullptr; });
+                QTest::qWait(200);
+            });
+        });
+        join(cleric, QStringLiteral("Cleric"), master);
+
+        // They are handled as a player's, after the set-up lines.
+        QTRY_VERIFY(cleric.w().state().markers.find(2));
+        QCOMPARE(cleric.w().state().markers.size(), std::size_t(1));
+        QCOMPARE(lines(cleric.w().txtChat).mid(7),
+                 (QStringList{QStringLiteral("**Success**"), QStringLiteral("Ranger rolls 1d4 = 3")}));
     }
 
     void partyAndPrivateChat()

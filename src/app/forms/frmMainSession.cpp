@@ -91,7 +91,6 @@ bool frmMain::beginSession(bool hosting)
         m_state.userName += u"(DM)";
 
     m_directPlay = m_transportFactory(m_questions);
-    connect(m_directPlay.get(), &session::SessionTransport::receiveEvent, this, &frmMain::DirectXEvent_DXCallback);
     session::SessionStarter starter(*m_directPlay, m_questions, *this);
     const auto outcome = hosting ? starter.host(m_state.userName) : starter.join(m_state.userName);
     if (outcome.result != session::SessionStarter::Result::Success)
@@ -121,6 +120,10 @@ bool frmMain::beginSession(bool hosting)
     } else {
         statusBar()->showMessage(QStringLiteral("Joined as a player"));
     }
+    // Messages can arrive while the set-up still waits on the network; they
+    // are handled only now, with the own id and the role in place.
+    connect(m_directPlay.get(), &session::SessionTransport::receiveEvent, this, &frmMain::DirectXEvent_DXCallback);
+    DirectXEvent_DXCallback(m_eventHandle);
     return true;
 }
 
