@@ -443,6 +443,9 @@ private Q_SLOTS:
         QCOMPARE(QPoint(mine->mapX, mine->mapY), moved);
         QVERIFY(moved != QPoint(200, 150));
         QCOMPARE(QPoint(theirs->mapX, theirs->mapY), QPoint(200, 150)); // nothing sent yet
+        // A right press mid-drag opens no menu that would swallow the release.
+        mouse(view, QEvent::MouseButtonPress, grab + QPoint(10, 5), Qt::RightButton, Qt::LeftButton | Qt::RightButton);
+        QVERIFY(!ranger.w().mnuIcon->isVisible());
         mouse(view, QEvent::MouseButtonRelease, grab + QPoint(10, 5), Qt::LeftButton, Qt::NoButton);
         QVERIFY(!ranger.w().dragging());
         QTRY_COMPARE(QPoint(theirs->mapX, theirs->mapY), moved);

@@ -42,6 +42,7 @@
 #include <QScrollBar>
 #include <QSessionManager>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace vellmar::app {
 
@@ -223,8 +224,13 @@ void frmMain::onCommitDataRequest(QSessionManager &manager)
     bool cancel = false;
     Form_QueryUnload(cancel);
     manager.release();
-    if (cancel)
+    if (cancel) {
         manager.cancel();
+        return;
+    }
+    // Confirmed: leave now rather than linger half-closed if the logout is
+    // cancelled by another program.
+    QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void frmMain::resizeEvent(QResizeEvent *event)

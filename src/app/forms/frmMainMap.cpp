@@ -86,7 +86,9 @@ void frmMain::SelectUnderPointer(QPointF position)
 
 void frmMain::Picture1_MouseDown(Qt::MouseButtons button, QPointF position)
 {
-    if (!mapLoaded)
+    // A second button during a drag opens nothing: a menu would swallow the
+    // release that ends the drag.
+    if (!mapLoaded || m_pointer->dragging())
         return;
     if (button & Qt::RightButton) {
         SelectUnderPointer(position);
