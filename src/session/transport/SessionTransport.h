@@ -48,6 +48,8 @@ public:
     virtual bool Open(const SessionDescription &desc, OpenMode mode) = 0;
 
     // Turns on receiveEvent; the returned handle is the event's id, never 0.
+    // Set-up calls that wait (CreatePlayer, GetDPEnumSessions) keep events
+    // flowing, so receiveEvent may fire before CreatePlayer has returned.
     virtual std::int32_t CreateEvent() = 0;
 
     // Registers this participant under its name; gives its player id. The
