@@ -5,6 +5,27 @@
 
 namespace vellmar::session {
 
+namespace {
+
+bool isApplicationType(std::int32_t type)
+{
+    switch (type) {
+    case MSG_CHAT:
+    case MSG_PRIVATE_CHAT:
+    case MSG_PARTY_CHAT:
+    case MSG_DICE_ROLL:
+    case MSG_REMOVE_MARKER:
+    case MSG_PLACE_MARKER:
+    case MSG_REQUEST_MARKER:
+    case MSG_UPDATE_MARKER:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 const QString Dispatcher::joinSound = QStringLiteral("Sounds/knucklhd.wav");
 const QString Dispatcher::leaveSound = QStringLiteral("Sounds/doorshut.wav");
 
@@ -41,19 +62,8 @@ void Dispatcher::drain(SessionTransport &transport, PlayerId ownPlayerID, Dispat
             continue;
         const QString sender = oneLine(*name);
 
-        switch (*type) {
-        case MSG_CHAT:
-        case MSG_PRIVATE_CHAT:
-        case MSG_PARTY_CHAT:
-        case MSG_DICE_ROLL:
-        case MSG_REMOVE_MARKER:
-        case MSG_PLACE_MARKER:
-        case MSG_REQUEST_MARKER:
-        case MSG_UPDATE_MARKER:
-            break;
-        default:
+        if (!isApplicationType(*type))
             continue; // not ours: dropped unread
-        }
         const auto payload = message.ReadString();
         if (!payload)
             continue;

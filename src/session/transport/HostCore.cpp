@@ -136,6 +136,12 @@ void HostCore::leave()
             member.link = nullptr;
         }
     }
+    forgetEveryone();
+}
+
+// Members, half-open connections and the listening port all go.
+void HostCore::forgetEveryone()
+{
     m_members.clear();
     for (auto *link : m_pending)
         dropLink(link);
@@ -151,12 +157,7 @@ void HostCore::abortAll()
             dropLink(member.link);
         member.link = nullptr;
     }
-    m_members.clear();
-    for (auto *link : m_pending)
-        dropLink(link);
-    m_pending.clear();
-    if (m_server)
-        m_server->close();
+    forgetEveryone();
 }
 
 void HostCore::acceptConnections()

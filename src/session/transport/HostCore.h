@@ -59,6 +59,7 @@ Q_SIGNALS:
     void deposed();
 
 private:
+    void forgetEveryone();
     struct Member
     {
         PeerLink *link = nullptr; // null while waiting for a resume
