@@ -2,13 +2,13 @@
 
 namespace vellmar::session {
 
-bool SequencedEvent::concerns(std::uint32_t member) const
+bool eventConcerns(EventKind kind, std::uint32_t from, std::uint32_t to, std::uint32_t member)
 {
     switch (kind) {
-    case Kind::Message:
+    case EventKind::Message:
         return to == member || (to == 0 && from != member);
-    case Kind::Joined:
-    case Kind::Left:
+    case EventKind::Joined:
+    case EventKind::Left:
         return from != member;
     }
     return false;

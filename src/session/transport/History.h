@@ -10,16 +10,23 @@
 // exactly what it missed.
 namespace vellmar::session {
 
+// Who a sequenced event is for. A message goes to its addressee, or with
+// addressee 0 to everyone but its sender; a roster change goes to everyone
+// but the player it is about. Live relaying, resume and take-over all ask
+// this one rule.
+enum class EventKind { Message, Joined, Left };
+bool eventConcerns(EventKind kind, std::uint32_t from, std::uint32_t to, std::uint32_t member);
+
 struct SequencedEvent
 {
-    enum class Kind { Message, Joined, Left };
+    using Kind = EventKind;
     std::uint64_t seq = 0;
     Kind kind = Kind::Message;
     std::uint32_t from = 0; // Message: sender; Joined/Left: the player concerned
     std::uint32_t to = 0;   // Message only; 0 = all but the sender
     QByteArray frame;
 
-    bool concerns(std::uint32_t member) const;
+    bool concerns(std::uint32_t member) const { return eventConcerns(kind, from, to, member); }
 };
 
 class History

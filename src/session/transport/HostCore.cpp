@@ -33,6 +33,8 @@ HostCore::HostCore(const TransportSettings &settings, const SessionDescription &
 {
     m_takeoverTimer.setSingleShot(true);
     connect(&m_takeoverTimer, &QTimer::timeout, this, &HostCore::onTakeoverTimer);
+    m_deposalCheck.setSingleShot(true);
+    connect(&m_deposalCheck, &QTimer::timeout, this, &HostCore::settleDeposal);
 }
 
 HostCore::~HostCore() = default;
@@ -287,15 +289,20 @@ void HostCore::acceptResume(PeerLink *link, const ResumeFrame &resume)
         }
         return maybeFinishTakeover();
     }
+    // What it missed, in seq order: the same events, under the same rule,
+    // as it would have had on the old connection.
     m_history.forEachAfter(resume.lastSeq, [&](const SequencedEvent &e) {
         if (e.concerns(resume.playerId))
             link->send(e.frame);
     });
 }
 
-// A player of ours that speaks for a later epoch has taken over as host
-// while we were not answering (stopped, or cut off): our members have moved
-// to it, so this copy must not go on hosting a second session.
+// A player of ours that speaks for a later epoch may have taken over as host
+// while we were not answering (stopped, or cut off). Its word alone is not
+// enough, or any member could end the session for everyone: a host that was
+// really replaced hears none of its members any more, since they all gave it
+// up before they moved on. So the claim is weighed only after a few ping
+// intervals, long enough for every live member to have said something.
 void HostCore::checkDeposed(PeerLink *link, const ResumeFrame &resume)
 {
     const auto id = static_cast<PlayerId>(resume.playerId);
@@ -303,16 +310,32 @@ void HostCore::checkDeposed(PeerLink *link, const ResumeFrame &resume)
     if (!known || !m_roster.isPresent(id) || known->tokenHash != resumeTokenHash(resume.token))
         return reject(link, RejectReason::UnknownPlayer, QStringLiteral("Resume refused"));
     reject(link, RejectReason::NotHost, QStringLiteral("No longer the host"));
+    if (m_deposed || m_deposalCheck.isActive())
+        return;
+    m_deposalCheck.start(deposalWindow());
+}
+
+std::chrono::milliseconds HostCore::deposalWindow() const { return 2 * m_settings.pingInterval; }
+
+void HostCore::settleDeposal()
+{
     if (m_deposed)
         return;
+    const auto window = deposalWindow().count();
+    const bool hearsMembers = std::any_of(m_members.cbegin(), m_members.cend(), [window](const auto &kv) {
+        const PeerLink *link = kv.second.link;
+        return link && link->isOpen() && link->msSinceHeard() < window;
+    });
+    if (hearsMembers)
+        return; // the session is here: the claim was false
     m_deposed = true;
-    QMetaObject::invokeMethod(
-        this, [this] { Q_EMIT deposed(); }, Qt::QueuedConnection);
+    Q_EMIT deposed();
 }
 
 void HostCore::stepDown()
 {
     m_takeoverTimer.stop();
+    m_deposalCheck.stop();
     m_takingOver = false;
     m_deposed = true;
     leave();
@@ -468,35 +491,33 @@ std::uint64_t HostCore::relay(PlayerId from, PlayerId to, std::uint64_t csn, con
     if (to != kAllPlayers && (to == from || !m_roster.isPresent(to)))
         return 0;
     DeliverFrame d{++m_seq, static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(to), csn, payload};
-    const QByteArray encoded = encode(d);
-    m_history.append({d.seq, SequencedEvent::Kind::Message, d.from, d.to, encoded});
-    deliverSequenced(d, encoded, 0);
+    record({d.seq, EventKind::Message, d.from, d.to, encode(d)});
+    deliverLocal(d, 0);
     return d.seq;
 }
 
-void HostCore::deliverSequenced(const DeliverFrame &d, const QByteArray &encoded, std::uint64_t localAfter)
+// Every event goes into the history and out to the connected members it
+// concerns; a member that is away gets it from the history when it resumes.
+void HostCore::record(SequencedEvent event)
 {
-    if (d.to == 0) {
-        for (auto &[id, member] : m_members) {
-            if (member.link && static_cast<std::uint32_t>(id) != d.from)
-                member.link->send(encoded);
-        }
-    } else {
-        auto it = m_members.find(static_cast<PlayerId>(d.to));
-        if (it != m_members.end() && it->second.link)
-            it->second.link->send(encoded);
+    for (auto &[id, member] : m_members) {
+        if (member.link && event.concerns(static_cast<std::uint32_t>(id)))
+            member.link->send(event.frame);
     }
-    const auto local = static_cast<std::uint32_t>(m_localId);
-    if (m_localId != 0 && d.seq > localAfter && (d.to == local || (d.to == 0 && d.from != local)))
+    m_history.append(std::move(event));
+}
+
+void HostCore::deliverLocal(const DeliverFrame &d, std::uint64_t localAfter)
+{
+    if (m_localId != 0 && d.seq > localAfter
+        && eventConcerns(EventKind::Message, d.from, d.to, static_cast<std::uint32_t>(m_localId)))
         m_sink.deliverLocal(static_cast<PlayerId>(d.from), static_cast<PlayerId>(d.to), d.payload);
 }
 
 void HostCore::announceJoined(const RosterEntry &entry)
 {
     JoinedFrame joined{++m_seq, entry};
-    const QByteArray encoded = encode(joined);
-    m_history.append({joined.seq, SequencedEvent::Kind::Joined, entry.id, 0, encoded});
-    broadcastFrame(encoded, static_cast<PlayerId>(entry.id));
+    record({joined.seq, EventKind::Joined, entry.id, 0, encode(joined)});
     if (m_localId != 0 && static_cast<PlayerId>(entry.id) != m_localId)
         m_sink.noticeLocal(NOTICE_PLAYER_CREATED, static_cast<PlayerId>(entry.id));
 }
@@ -511,21 +532,16 @@ void HostCore::removePlayer(PlayerId id)
     }
     if (m_takingOver)
         return; // settled, and announced, when the take-over ends
+    announceLeft(id);
+}
+
+void HostCore::announceLeft(PlayerId id)
+{
     if (!m_roster.markGone(id))
         return;
     LeftFrame left{++m_seq, static_cast<std::uint32_t>(id)};
-    const QByteArray encoded = encode(left);
-    m_history.append({left.seq, SequencedEvent::Kind::Left, left.id, 0, encoded});
-    broadcastFrame(encoded, id);
+    record({left.seq, EventKind::Left, left.id, 0, encode(left)});
     m_sink.noticeLocal(NOTICE_PLAYER_DESTROYED, id);
-}
-
-void HostCore::broadcastFrame(const QByteArray &frame, PlayerId except)
-{
-    for (auto &[id, member] : m_members) {
-        if (member.link && id != except)
-            member.link->send(frame);
-    }
 }
 
 void HostCore::dropLink(PeerLink *link)
@@ -621,16 +637,13 @@ void HostCore::finishTakeover()
         (d.seq != 0 ? confirmed : unconfirmed).append(d);
     std::sort(confirmed.begin(), confirmed.end(), [](const auto &a, const auto &b) { return a.seq < b.seq; });
     for (const auto &d : confirmed) {
-        const QByteArray encoded = encode(d);
-        m_history.append({d.seq, SequencedEvent::Kind::Message, d.from, d.to, encoded});
+        SequencedEvent event{d.seq, EventKind::Message, d.from, d.to, encode(d)};
         for (auto &[id, member] : m_members) {
-            const auto mid = static_cast<std::uint32_t>(id);
-            if (member.link && d.seq > member.resumedFrom && (d.to == mid || (d.to == 0 && d.from != mid)))
-                member.link->send(encoded);
+            if (member.link && d.seq > member.resumedFrom && event.concerns(static_cast<std::uint32_t>(id)))
+                member.link->send(event.frame);
         }
-        const auto local = static_cast<std::uint32_t>(m_localId);
-        if (d.seq > m_localResumedFrom && (d.to == local || (d.to == 0 && d.from != local)))
-            m_sink.deliverLocal(static_cast<PlayerId>(d.from), static_cast<PlayerId>(d.to), d.payload);
+        m_history.append(std::move(event));
+        deliverLocal(d, m_localResumedFrom);
         // Its sender may never have had the confirmation.
         auto sender = m_members.find(static_cast<PlayerId>(d.from));
         if (sender != m_members.end() && sender->second.link)
@@ -653,13 +666,7 @@ void HostCore::finishTakeover()
     m_newDuringTakeover.clear();
     for (PlayerId id : std::as_const(missing))
         removePlayer(id);
-    if (m_roster.markGone(m_oldHost)) {
-        LeftFrame left{++m_seq, static_cast<std::uint32_t>(m_oldHost)};
-        const QByteArray encoded = encode(left);
-        m_history.append({left.seq, SequencedEvent::Kind::Left, left.id, 0, encoded});
-        broadcastFrame(encoded, m_oldHost);
-        m_sink.noticeLocal(NOTICE_PLAYER_DESTROYED, m_oldHost);
-    }
+    announceLeft(m_oldHost);
     // Anyone the roster still lists but who is neither here nor a member
     // (left while the take-over ran) goes too.
     for (const auto &entry : m_roster.presentEntries()) {

@@ -55,7 +55,8 @@ public:
 
 Q_SIGNALS:
     // A player took over as host in a later epoch while this host was not
-    // answering; the session goes on there without this copy.
+    // answering, and none of the members is heard here any more; the
+    // session goes on there without this copy.
     void deposed();
 
 private:
@@ -75,6 +76,8 @@ private:
     void acceptHello(PeerLink *link, const HelloFrame &hello);
     void acceptResume(PeerLink *link, const ResumeFrame &resume);
     void checkDeposed(PeerLink *link, const ResumeFrame &resume);
+    std::chrono::milliseconds deposalWindow() const;
+    void settleDeposal();
     void tellOldHost(std::uint64_t token);
     void reject(PeerLink *link, RejectReason reason, const QString &text);
     void attach(PlayerId id, PeerLink *link);
@@ -82,11 +85,12 @@ private:
     void onMemberClosed(PlayerId id, PeerLink *link, PeerLink::CloseReason reason);
     void handleSend(PlayerId from, const SendFrame &frame);
     std::uint64_t relay(PlayerId from, PlayerId to, std::uint64_t csn, const QByteArray &payload);
-    void deliverSequenced(const DeliverFrame &frame, const QByteArray &encoded, std::uint64_t localAfter);
+    void record(SequencedEvent event);
+    void deliverLocal(const DeliverFrame &d, std::uint64_t localAfter);
     void announceJoined(const RosterEntry &entry);
+    void announceLeft(PlayerId id);
     void removePlayer(PlayerId id);
     void suspend(PlayerId id);
-    void broadcastFrame(const QByteArray &frame, PlayerId except);
     WelcomeFrame welcomeFor(PlayerId id) const;
     void recover(const DeliverFrame &d);
     void startReplay();
@@ -109,6 +113,7 @@ private:
     std::uint32_t m_epoch = 1;
     std::uint32_t m_highestId = 0;
     bool m_deposed = false;
+    QTimer m_deposalCheck; // a claim that another host took over, being weighed
 
     // Take-over state: messages recovered from the members' own records,
     // keyed by (sender, sender's counter) so each is delivered once. First

@@ -1,6 +1,7 @@
 #include "MemberSide.h"
 
 #include "BlockingWait.h"
+#include "History.h"
 
 #include "session/protocol/Messages.h"
 
@@ -323,8 +324,8 @@ void MemberSide::onDeliver(const DeliverFrame &d)
 {
     if (!takeSeq(d.seq))
         return;
-    if (d.to == 0 && static_cast<PlayerId>(d.from) == m_ownId)
-        return;
+    if (!eventConcerns(EventKind::Message, d.from, d.to, static_cast<std::uint32_t>(m_ownId)))
+        return; // its own send to all, or meant for someone else
     m_record.push_back(d);
     if (m_record.size() > static_cast<std::size_t>(m_settings.historyCapacity))
         m_record.pop_front();

@@ -72,6 +72,7 @@ public:
     };
 
     bool isOpen() const { return !m_closed; }
+    qint64 msSinceHeard() const { return m_lastHeard.elapsed(); }
     QHostAddress peerAddress() const;
     qint64 pendingOutput() const;
 
