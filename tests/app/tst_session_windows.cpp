@@ -319,6 +319,12 @@ private Q_SLOTS:
         QVERIFY(ranger.w().lblRollVal->isHidden());
         cleric.type(QStringLiteral("still here?"));
         QTRY_VERIFY(ranger.says(QStringLiteral("Cleric : still here?")));
+
+        // Nor does the new host become master: a marker it announces counts nowhere.
+        QVERIFY(ranger.w().state().sendToAll(session::MSG_PLACE_MARKER, QStringLiteral("5;Mine;1;1;Ranger;2")));
+        ranger.type(QStringLiteral("announced"));
+        QTRY_VERIFY(cleric.says(QStringLiteral("Ranger : announced")));
+        QVERIFY(cleric.w().state().markers.isEmpty());
     }
 
     void messagesArrivingWhileJoiningWaitForTheSession()
@@ -473,6 +479,25 @@ private Q_SLOTS:
         for (Participant *p : {&ranger, &cleric})
             QTRY_COMPARE(p->w().state().markers.size(), std::size_t(1));
         QVERIFY(!cleric.w().state().currentMarker);
+
+        // Rights hold where messages arrive: whatever the fields claim, what
+        // the cleric forges changes nothing elsewhere. Its chat line comes
+        // after them from the same sender, so they have been handled by then.
+        for (Participant *p : {&ranger, &cleric})
+            QCOMPARE(p->w().state().masterPlayerID, master.w().state().ownPlayerID);
+        const QString masterId = QString::number(master.w().state().ownPlayerID);
+        QVERIFY(cleric.w().state().sendToAll(session::MSG_PLACE_MARKER, u"9;Fake;5;5;Scout(DM);" + masterId));
+        QVERIFY(cleric.w().state().sendToAll(session::MSG_UPDATE_MARKER, QStringLiteral("1;Moved;7;7")));
+        QVERIFY(cleric.w().state().sendToAll(session::MSG_REMOVE_MARKER, QStringLiteral("1")));
+        cleric.type(QStringLiteral("nothing to see"));
+        for (Participant *p : {&master, &ranger}) {
+            QTRY_VERIFY(p->says(QStringLiteral("Cleric : nothing to see")));
+            QCOMPARE(p->w().state().markers.size(), std::size_t(1));
+            const auto kept = p->w().state().markers.find(1);
+            QVERIFY(kept);
+            QCOMPARE(kept->info, QStringLiteral("Here"));
+            QCOMPARE(kept->mapX, 50);
+        }
     }
 
     void playerMenusFollowTheRole()

@@ -1,6 +1,7 @@
 #include "RecordingSender.h"
 #include "app/MainWindowApi.h"
 #include "app/state/SharedState.h"
+#include "chat/LogLine.h"
 #include "chat/forms/Form2.h"
 #include "chat/forms/PrivateChats.h"
 #include "chat/forms/frmPartyChat.h"
@@ -8,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QtTest/QTest>
 
 using namespace vellmar;
@@ -141,6 +143,29 @@ private Q_SLOTS:
         QCOMPARE(session.sender.sent[0].first, 42);
         QCOMPARE(session.sender.sent[0].second.type, int(session::MSG_PRIVATE_CHAT));
         QCOMPARE(logText(window.txtChat), QStringLiteral("\r\nRed : secret"));
+    }
+
+    void logsKeepOnlyTheirNewestLines()
+    {
+        Session session(QStringLiteral("Ranger"));
+        chat::frmPartyChat party(session.state);
+        QTextDocument &log = *party.txtChat->document();
+        const int overflow = 500;
+        for (int i = 0; i < chat::logLineLimit + overflow; ++i)
+            party.Display(QStringLiteral("line %1").arg(i));
+        QCOMPARE(log.blockCount(), chat::logLineLimit);
+        QCOMPARE(log.firstBlock().text(), QStringLiteral("line %1").arg(overflow));
+        QCOMPARE(log.lastBlock().text(), QStringLiteral("line %1").arg(chat::logLineLimit + overflow - 1));
+        QVERIFY(!log.isUndoAvailable()); // no hidden second copy of everything shown
+
+        // Long lines: the character budget decides, the newest line stays whole.
+        const QString longLine(40000, u'x');
+        for (int i = 0; i < 20; ++i)
+            party.Display(longLine + QString::number(i));
+        QVERIFY(log.characterCount() <= chat::logCharacterLimit);
+        QCOMPARE(log.lastBlock().text(), longLine + u"19");
+        QCOMPARE(log.firstBlock().text().left(40000), longLine);
+        QCOMPARE(party.txtChat->textCursor().position(), log.characterCount() - 1); // the caret is at the end
     }
 };
 

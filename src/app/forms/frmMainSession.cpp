@@ -4,6 +4,7 @@
 #include "chat/forms/PrivateChats.h"
 #include "chat/forms/frmPartyChat.h"
 #include "core/Text.h"
+#include "session/binding/SessionIdentity.h"
 #include "session/binding/TransportSender.h"
 #include "session/binding/UserNamePrompt.h"
 #include "session/protocol/Messages.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QNetworkInterface>
 #include <QPushButton>
@@ -24,6 +26,10 @@
 // The main window in a session: hosting and joining, the main chat line, the
 // player list and everything the dispatcher hands over.
 namespace vellmar::app {
+
+namespace {
+Q_LOGGING_CATEGORY(lcApp, "vellmar.app", QtWarningMsg)
+} // namespace
 
 void frmMain::btnEnter_Click()
 {
@@ -113,6 +119,10 @@ bool frmMain::beginSession(bool hosting)
     btnPartyChat->setEnabled(true);
     m_state.inSession = true;
     m_state.isMaster = hosting;
+    m_state.masterPlayerID = hosting ? m_state.ownPlayerID : session::identity::masterPlayerId;
+    if (hosting && m_state.ownPlayerID != session::identity::masterPlayerId)
+        qCWarning(lcApp, "hosting as player %d: the others take player %d for the master", m_state.ownPlayerID,
+                  session::identity::masterPlayerId);
     if (hosting) {
         lblRollVal->show();
         txtRollVal->show();
@@ -172,9 +182,9 @@ void frmMain::receivePrivateLine(std::int32_t from, const QString &senderName, c
     m_privateChats->receive(from, senderName, text);
 }
 
-void frmMain::receiveMarkerMessage(std::int32_t type, std::int32_t, const QString &, const QString &payload)
+void frmMain::receiveMarkerMessage(std::int32_t type, std::int32_t from, const QString &, const QString &payload)
 {
-    m_markers->receive(type, payload);
+    m_markers->receive(type, from, payload);
 }
 
 void frmMain::setBusy(bool busy)

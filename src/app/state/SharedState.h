@@ -22,6 +22,10 @@ public:
 
     std::int32_t ownPlayerID = 0;
     QString userName; // the master's ends in "(DM)"
+    // The player id of the session's master, as the host stamps it on the
+    // master's messages; 0 outside a session. Set once when the session
+    // starts and never moved: a host change makes nobody master.
+    std::int32_t masterPlayerID = 0;
 
     // Null while no session exists; set once hosting or joining succeeded.
     session::MessageSender *sender = nullptr;

@@ -3,25 +3,34 @@
 #include "session/protocol/Messages.h"
 #include "session/transport/SessionTransport.h"
 
+#include <QLoggingCategory>
+
 namespace vellmar::session {
 
 namespace {
 
-bool isApplicationType(std::int32_t type)
+Q_LOGGING_CATEGORY(lcDispatch, "vellmar.dispatch", QtWarningMsg)
+
+bool isMarkerType(std::int32_t type)
 {
-    switch (type) {
-    case MSG_CHAT:
-    case MSG_PRIVATE_CHAT:
-    case MSG_PARTY_CHAT:
-    case MSG_DICE_ROLL:
-    case MSG_REMOVE_MARKER:
-    case MSG_PLACE_MARKER:
-    case MSG_REQUEST_MARKER:
-    case MSG_UPDATE_MARKER:
-        return true;
-    default:
-        return false;
-    }
+    return type == MSG_REMOVE_MARKER || type == MSG_PLACE_MARKER || type == MSG_REQUEST_MARKER
+           || type == MSG_UPDATE_MARKER;
+}
+
+// Keeps a text within the longest one shown, without splitting a character
+// that takes two UTF-16 units.
+QString capped(QString text, PlayerId from)
+{
+    if (text.size() <= Dispatcher::longestShownText)
+        return text;
+    qsizetype keep = Dispatcher::longestShownText;
+    if (text.at(keep - 1).isHighSurrogate())
+        --keep;
+    qCWarning(lcDispatch, "text of %lld characters from player %d cut to %lld", qlonglong(text.size()), int(from),
+              qlonglong(keep));
+    text.truncate(keep);
+    text += u'\u2026';
+    return text;
 }
 
 } // namespace
@@ -47,8 +56,10 @@ void Dispatcher::drain(SessionTransport &transport, PlayerId ownPlayerID, Dispat
             return;
         MessageBuffer &message = received->message;
         const auto type = message.ReadLong();
-        if (!type)
-            continue; // nothing readable: skip it, keep the session going
+        if (!type) {
+            qCWarning(lcDispatch, "skipped a message from player %d: it holds no type", int(received->from));
+            continue; // keep the session going
+        }
 
         if (received->from == kSystemSender) {
             handleNotice(*type, target);
@@ -58,35 +69,48 @@ void Dispatcher::drain(SessionTransport &transport, PlayerId ownPlayerID, Dispat
         // A sender that cannot be named (gone before we asked) is skipped,
         // like a message about an unknown marker.
         const auto name = transport.GetPlayerFriendlyName(received->from);
-        if (!name)
+        if (!name) {
+            qCWarning(lcDispatch, "skipped a message of type %d from unknown player %d", int(*type),
+                      int(received->from));
             continue;
+        }
         const QString sender = oneLine(*name);
 
-        if (!isApplicationType(*type))
-            continue; // not ours: dropped unread
-        const auto payload = message.ReadString();
-        if (!payload)
+        if (!isApplicationType(*type)) {
+            qCDebug(lcDispatch, "ignored a message of unknown type %d from player %d", int(*type), int(received->from));
             continue;
-        const QString text = oneLine(*payload);
+        }
+        QString why;
+        const auto decoded = decodeMessage(message.bytes(), &why);
+        if (!decoded) {
+            qCWarning(lcDispatch, "skipped a message of type %d from player %d: %s", int(*type), int(received->from),
+                      qUtf8Printable(why));
+            continue;
+        }
+        const QString text = oneLine(decoded->payload);
+        if (isMarkerType(*type)) { // their fields are never cut
+            target.receiveMarkerMessage(*type, received->from, sender, text);
+            continue;
+        }
+        const QString shown = capped(text, received->from);
 
         switch (*type) {
         case MSG_CHAT:
-            target.Display(sender + u" : " + text);
+            target.Display(sender + u" : " + shown);
             break;
         case MSG_PRIVATE_CHAT:
-            target.receivePrivateLine(received->from, sender, text);
+            target.receivePrivateLine(received->from, sender, shown);
             break;
         case MSG_PARTY_CHAT:
-            target.receivePartyLine(sender + u" : " + text);
+            target.receivePartyLine(sender + u" : " + shown);
             break;
         case MSG_DICE_ROLL:
             if (target.isMaster())
-                target.Display(u"<" + target.rollTag() + u">" + sender + u" rolls " + text);
+                target.Display(u"<" + target.rollTag() + u">" + sender + u" rolls " + shown);
             else
-                target.Display(sender + u" rolls " + text);
+                target.Display(sender + u" rolls " + shown);
             break;
         default:
-            target.receiveMarkerMessage(*type, received->from, sender, text);
             break;
         }
     }

@@ -36,6 +36,11 @@ public:
     static const QString joinSound;
     static const QString leaveSound;
 
+    // The most characters of a received chat, party, private or dice text
+    // that reach a text box; the rest is cut off and an ellipsis shows it.
+    // Our input boxes send at most 32,767 characters.
+    static constexpr qsizetype longestShownText = 40000;
+
     // Handles as many messages as were waiting at the start; later arrivals
     // wait for the next receive event.
     static void drain(SessionTransport &transport, PlayerId ownPlayerID, DispatchTarget &target);

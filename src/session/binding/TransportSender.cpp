@@ -7,10 +7,7 @@ namespace vellmar::session {
 bool TransportSender::send(std::int32_t to, const AppMessage &message)
 {
     constexpr int guaranteed = 1;
-    MessageBuffer buffer = m_transport.CreateMessage();
-    buffer.WriteLong(message.type);
-    buffer.WriteString(message.payload);
-    return m_transport.SendEx(m_ownPlayerID, to, guaranteed, buffer);
+    return m_transport.SendEx(m_ownPlayerID, to, guaranteed, MessageBuffer(encodeMessage(message)));
 }
 
 } // namespace vellmar::session

@@ -2,6 +2,7 @@
 
 #include "core/Numbers.h"
 
+#include <QStringDecoder>
 #include <QStringList>
 
 namespace vellmar::session {
@@ -65,19 +66,51 @@ QByteArray encodeMessage(const AppMessage &message)
     return buffer.bytes();
 }
 
-std::optional<AppMessage> decodeMessage(const QByteArray &bytes)
+bool isApplicationType(std::int32_t type)
 {
-    MessageBuffer buffer(bytes);
-    const auto type = buffer.ReadLong();
-    if (!type)
+    switch (type) {
+    case MSG_CHAT:
+    case MSG_PRIVATE_CHAT:
+    case MSG_PARTY_CHAT:
+    case MSG_DICE_ROLL:
+    case MSG_REMOVE_MARKER:
+    case MSG_PLACE_MARKER:
+    case MSG_REQUEST_MARKER:
+    case MSG_UPDATE_MARKER:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::optional<AppMessage> decodeMessage(const QByteArray &bytes, QString *why)
+{
+    const auto refuse = [why](const QString &reason) -> std::optional<AppMessage> {
+        if (why)
+            *why = reason;
         return std::nullopt;
-    AppMessage message{*type, {}};
+    };
+    if (bytes.size() < 4)
+        return refuse(QStringLiteral("%1 bytes do not hold a message type").arg(bytes.size()));
+    MessageBuffer buffer(bytes);
+    AppMessage message{*buffer.ReadLong(), {}};
     if (buffer.atEnd())
         return message;
-    const auto payload = buffer.ReadString();
-    if (!payload || !buffer.atEnd())
-        return std::nullopt;
-    message.payload = *payload;
+    const auto length = buffer.ReadLong();
+    if (!length)
+        return refuse(QStringLiteral("%1 bytes after the type do not hold a string length").arg(bytes.size() - 4));
+    const qsizetype available = bytes.size() - 8;
+    if (*length < 0 || *length > available)
+        return refuse(
+            QStringLiteral("string length %1 does not fit the %2 bytes that follow").arg(*length).arg(available));
+    if (*length < available)
+        return refuse(QStringLiteral("%1 bytes follow the string").arg(available - *length));
+    // A byte-order mark at the start is kept as text, as everywhere on the wire.
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    message.payload = utf8(QByteArrayView(bytes).sliced(8));
+    if (utf8.hasError())
+        return refuse(QStringLiteral("the string is not valid UTF-8"));
     return message;
 }
 

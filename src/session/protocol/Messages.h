@@ -37,10 +37,15 @@ struct AppMessage
     QString payload;
 };
 
+// The types above; anything else is ignored on receipt without reading its payload.
+bool isApplicationType(std::int32_t type);
+
 QByteArray encodeMessage(const AppMessage &message);
-// The type alone is enough for a message whose payload the receiver ignores,
-// so the payload is empty when the bytes end after the type.
-std::optional<AppMessage> decodeMessage(const QByteArray &bytes);
+// The one reader of application messages, for the program and its tests: a
+// type, then exactly one string of valid UTF-8 that ends the bytes. Bytes
+// that end right after the type carry the empty string. Anything else is
+// refused, with the reason in `why` when it is given.
+std::optional<AppMessage> decodeMessage(const QByteArray &bytes, QString *why = nullptr);
 
 struct PlaceMarkerPayload // type 6
 {

@@ -3,16 +3,26 @@
 #include "app/state/SharedState.h"
 #include "session/protocol/Messages.h"
 
+#include <QLoggingCategory>
+
 #include <memory>
 
 namespace vellmar::tokens {
 
 namespace {
 
+Q_LOGGING_CATEGORY(lcMarkers, "vellmar.markers", QtWarningMsg)
+
 template <typename T>
 const T *valueOf(const session::Parsed<T> &parsed)
 {
     return std::get_if<T>(&parsed);
+}
+
+template <typename T>
+void skipUnreadable(const session::Parsed<T> &parsed)
+{
+    qCWarning(lcMarkers, "marker message skipped: %s", qUtf8Printable(std::get<QString>(parsed)));
 }
 
 } // namespace
@@ -90,43 +100,62 @@ void MarkerExchange::BroadcastUpdateMarker(const CMarker &p_marker)
                                                       p_marker.id, p_marker.info, p_marker.mapX, p_marker.mapY}));
 }
 
-void MarkerExchange::receive(std::int32_t type, const QString &payload)
+void MarkerExchange::receive(std::int32_t type, std::int32_t from, const QString &payload)
 {
     switch (type) {
     case session::MSG_REMOVE_MARKER:
-        receiveRemove(payload);
+        receiveRemove(from, payload);
         break;
     case session::MSG_PLACE_MARKER:
-        receivePlace(payload);
+        receivePlace(from, payload);
         break;
     case session::MSG_REQUEST_MARKER:
-        receiveRequest(payload);
+        receiveRequest(from, payload);
         break;
     case session::MSG_UPDATE_MARKER:
-        receiveUpdate(payload);
+        receiveUpdate(from, payload);
         break;
     default:
         break;
     }
 }
 
-void MarkerExchange::receiveRemove(const QString &payload)
+MarkerActor MarkerExchange::sender(std::int32_t from) const
+{
+    // The host stamps the sender, so only the master's own copy can send
+    // under its id; names and payload fields prove nothing.
+    return {from, m_state.masterPlayerID != 0 && from == m_state.masterPlayerID};
+}
+
+void MarkerExchange::receiveRemove(std::int32_t from, const QString &payload)
 {
     // The payload is the key itself.
-    if (!m_state.markers.contains(payload))
+    const auto marker = m_state.markers.find(payload);
+    if (!marker) {
+        qCDebug(lcMarkers, "removal of unknown marker \"%s\" from player %d skipped", qUtf8Printable(payload), from);
         return;
+    }
+    if (!mayRemoveMarker(*marker, sender(from))) {
+        qCWarning(lcMarkers, "removal of marker %d from player %d refused: only its owner %d or the master may",
+                  marker->id, from, marker->UserID);
+        return;
+    }
     if (m_state.currentMarker && recordKey(m_state.currentMarker->id) == payload)
         m_state.currentMarker.reset();
     m_state.markers.remove(payload);
     m_repaint();
 }
 
-void MarkerExchange::receivePlace(const QString &payload)
+void MarkerExchange::receivePlace(std::int32_t from, const QString &payload)
 {
+    if (!mayAnnounceMarker(sender(from))) {
+        qCWarning(lcMarkers, "marker announcement from player %d refused: only the master announces markers", from);
+        return;
+    }
     const auto parsed = session::parsePlaceMarker(payload);
     const auto *fields = valueOf(parsed);
     if (!fields)
-        return;
+        return skipUnreadable(parsed);
     auto marker = std::make_shared<CMarker>();
     marker->id = fields->id;
     marker->info = fields->info;
@@ -137,16 +166,23 @@ void MarkerExchange::receivePlace(const QString &payload)
     // An id we already hold (placed here before joining) keeps our marker.
     if (m_state.markers.add(marker))
         m_repaint();
+    else
+        qCWarning(lcMarkers, "announced marker %d skipped: this copy already holds that id", fields->id);
 }
 
-void MarkerExchange::receiveRequest(const QString &payload)
+void MarkerExchange::receiveRequest(std::int32_t from, const QString &payload)
 {
     if (!m_state.isMaster)
         return;
     const auto parsed = session::parseRequestMarker(payload);
     const auto *fields = valueOf(parsed);
     if (!fields)
+        return skipUnreadable(parsed);
+    // A player asks for its own markers only.
+    if (fields->userId != from) {
+        qCWarning(lcMarkers, "marker request from player %d for player %d refused", from, fields->userId);
         return;
+    }
     CMarker marker;
     marker.info = fields->info;
     marker.mapX = fields->mapX;
@@ -156,15 +192,22 @@ void MarkerExchange::receiveRequest(const QString &payload)
     addMastersMarker(std::move(marker));
 }
 
-void MarkerExchange::receiveUpdate(const QString &payload)
+void MarkerExchange::receiveUpdate(std::int32_t from, const QString &payload)
 {
     const auto parsed = session::parseUpdateMarker(payload);
     const auto *fields = valueOf(parsed);
     if (!fields)
-        return;
+        return skipUnreadable(parsed);
     const auto marker = m_state.markers.find(fields->id);
-    if (!marker)
+    if (!marker) {
+        qCDebug(lcMarkers, "update of unknown marker %d from player %d skipped", fields->id, from);
         return;
+    }
+    if (!mayChangeMarker(*marker, sender(from))) {
+        qCWarning(lcMarkers, "update of marker %d from player %d refused: only its owner %d may change it", fields->id,
+                  from, marker->UserID);
+        return;
+    }
     marker->info = fields->info;
     marker->mapX = fields->mapX;
     marker->mapY = fields->mapY;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tokens/CMarker.h"
+#include "tokens/MarkerRights.h"
 
 #include <QString>
 
@@ -34,19 +35,21 @@ public:
     void BroadcastPlaceMarker(const CMarker &p_marker);
     void BroadcastUpdateMarker(const CMarker &p_marker);
 
-    // A received marker message (types 4, 6, 11, 12). Messages naming an
-    // unknown marker, or that cannot be read, change nothing.
-    void receive(std::int32_t type, const QString &payload);
+    // A received marker message (types 4, 6, 11, 12) from the player the
+    // host stamped as its sender. Messages naming an unknown marker, that
+    // cannot be read, or whose sender has no right to them change nothing.
+    void receive(std::int32_t type, std::int32_t from, const QString &payload);
 
     // Marker texts travel in ";"-joined messages.
     static bool acceptableInfo(const QString &info) { return !info.contains(u';'); }
 
 private:
     void addMastersMarker(CMarker marker);
-    void receiveRemove(const QString &payload);
-    void receivePlace(const QString &payload);
-    void receiveRequest(const QString &payload);
-    void receiveUpdate(const QString &payload);
+    MarkerActor sender(std::int32_t from) const;
+    void receiveRemove(std::int32_t from, const QString &payload);
+    void receivePlace(std::int32_t from, const QString &payload);
+    void receiveRequest(std::int32_t from, const QString &payload);
+    void receiveUpdate(std::int32_t from, const QString &payload);
 
     app::SharedState &m_state;
     std::function<void()> m_repaint;

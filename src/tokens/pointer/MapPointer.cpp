@@ -1,6 +1,7 @@
 #include "MapPointer.h"
 
 #include "app/state/SharedState.h"
+#include "tokens/MarkerRights.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -85,9 +86,9 @@ MenuRights MapPointer::menuRights() const
 {
     MenuRights rights;
     rights.iconCommands = m_state.currentIcon && m_state.currentIcon->UserID == m_state.ownPlayerID;
-    rights.modifyMarker = m_state.currentMarker && m_state.currentMarker->UserID == m_state.ownPlayerID;
-    rights.removeMarker =
-        m_state.currentMarker && (m_state.currentMarker->UserID == m_state.ownPlayerID || m_state.isMaster);
+    const MarkerActor self{m_state.ownPlayerID, m_state.isMaster};
+    rights.modifyMarker = m_state.currentMarker && mayChangeMarker(*m_state.currentMarker, self);
+    rights.removeMarker = m_state.currentMarker && mayRemoveMarker(*m_state.currentMarker, self);
     return rights;
 }
 
@@ -96,7 +97,8 @@ bool MapPointer::ownedHere(std::int32_t userId) const { return userId == m_state
 bool MapPointer::beginDrag(QPoint mapPosition)
 {
     // Only one's own record moves; the game master may not drag others' markers.
-    if (!m_state.currentIcon && m_state.currentMarker && ownedHere(m_state.currentMarker->UserID)) {
+    if (!m_state.currentIcon && m_state.currentMarker
+        && mayChangeMarker(*m_state.currentMarker, {m_state.ownPlayerID, m_state.isMaster})) {
         m_dragOffset = offsetFrom(m_state.currentMarker->mapX, m_state.currentMarker->mapY, mapPosition);
         m_draggingIcon = false;
     } else if (m_state.currentIcon && !m_state.currentMarker && ownedHere(m_state.currentIcon->UserID)) {

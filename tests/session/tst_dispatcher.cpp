@@ -1,0 +1,162 @@
+#include "session/binding/Dispatcher.h"
+#include "session/protocol/Messages.h"
+#include "session/transport/SessionTransport.h"
+
+#include <QRegularExpression>
+#include <QtTest/QTest>
+
+#include <deque>
+
+using namespace vellmar::session;
+
+namespace {
+
+// Hands out the messages queued by the test, from the players it names.
+class ScriptedTransport final : public SessionTransport
+{
+public:
+    std::deque<ReceivedMessage> inbox;
+    QHash<PlayerId, QString> names;
+
+    void queue(PlayerId from, const QByteArray &bytes) { inbox.push_back({from, 0, MessageBuffer(bytes)}); }
+
+    int GetMessageCount(PlayerId) const override { return int(inbox.size()); }
+    std::optional<ReceivedMessage> Receive() override
+    {
+        if (inbox.empty())
+            return std::nullopt;
+        ReceivedMessage next = std::move(inbox.front());
+        inbox.pop_front();
+        return next;
+    }
+    std::optional<QString> GetPlayerFriendlyName(PlayerId id) const override
+    {
+        if (!names.contains(id))
+            return std::nullopt;
+        return names.value(id);
+    }
+    // Not used by the dispatcher.
+    QList<ConnectionEntry> GetDPEnumConnections() const override { return {}; }
+    bool InitializeConnection(const QString &) override { return false; }
+    QList<SessionDescription> GetDPEnumSessions(const SessionDescription &) override { return {}; }
+    bool Open(const SessionDescription &, OpenMode) override { return false; }
+    std::int32_t CreateEvent() override { return 0; }
+    std::optional<PlayerId> CreatePlayer(const QString &) override { return std::nullopt; }
+    bool SendEx(PlayerId, PlayerId, int, const MessageBuffer &) override { return false; }
+    QList<PlayerEntry> GetDPEnumPlayers(const QString &, int) const override { return {}; }
+    QString GetGuidApplication() const override { return {}; }
+    QString lastError() const override { return {}; }
+};
+
+// Every line and hand-over, in the order the dispatcher made them.
+class RecordingTarget final : public DispatchTarget
+{
+public:
+    QStringList events;
+    bool master = false;
+
+    void Display(const QString &line) override { events << u"pane: " + line; }
+    bool isMaster() const override { return master; }
+    QString rollTag() const override { return QStringLiteral("val"); }
+    void RefreshPlayerList() override {}
+    void playSound(const QString &) override {}
+    void receivePartyLine(const QString &line) override { events << u"party: " + line; }
+    void receivePrivateLine(PlayerId from, const QString &senderName, const QString &text) override
+    {
+        events << QStringLiteral("private %1 %2: %3").arg(from).arg(senderName, text);
+    }
+    void receiveMarkerMessage(std::int32_t type, PlayerId from, const QString &, const QString &payload) override
+    {
+        events << QStringLiteral("marker %1 from %2: %3").arg(type).arg(from).arg(payload);
+    }
+};
+
+QByteArray withString(std::int32_t type, const QByteArray &utf8)
+{
+    MessageBuffer buffer;
+    buffer.WriteLong(type);
+    buffer.WriteLong(std::int32_t(utf8.size()));
+    return buffer.bytes() + utf8;
+}
+
+void expectWarning(const char *pattern)
+{
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QString::fromLatin1(pattern)));
+}
+
+} // namespace
+
+class TestDispatcher : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void malformedMessagesAreSkippedAndLoggedAndTheRestHandled()
+    {
+        ScriptedTransport transport;
+        transport.names = {{2, QStringLiteral("Ranger")}, {3, QStringLiteral("Cleric")}};
+        transport.queue(2, encodeMessage({MSG_CHAT, QStringLiteral("tail")}) + "x");
+        transport.queue(2, withString(MSG_PARTY_CHAT, "ok\xff"));
+        transport.queue(2, withString(MSG_PRIVATE_CHAT, "\xed\xa0\x80")); // an encoded surrogate
+        transport.queue(2, QByteArray::fromHex("00000003"
+                                               "00000009"
+                                               "414243"));
+        transport.queue(2, QByteArray::fromHex("000000"));
+        transport.queue(9, encodeMessage({MSG_CHAT, QStringLiteral("from nowhere")}));
+        transport.queue(3, QByteArray::fromHex("00000007"
+                                               "ff"));       // not ours: dropped unread
+        transport.queue(3, QByteArray::fromHex("00000000")); // the bare type carries the empty text
+        transport.queue(3, encodeMessage({MSG_CHAT, QStringLiteral("\uFEFFhello")}));
+        transport.queue(3, encodeMessage({MSG_UPDATE_MARKER, QStringLiteral("4;x;1;2")}));
+
+        expectWarning("type 0 from player 2: 1 bytes follow the string");
+        expectWarning("type 2 from player 2: the string is not valid UTF-8");
+        expectWarning("type 1 from player 2: the string is not valid UTF-8");
+        expectWarning("type 3 from player 2: string length 9 does not fit the 3 bytes");
+        expectWarning("from player 2: it holds no type");
+        expectWarning("type 0 from unknown player 9");
+        RecordingTarget target;
+        Dispatcher::drain(transport, 1, target);
+
+        QCOMPARE(target.events,
+                 (QStringList{QStringLiteral("pane: Cleric : "), QStringLiteral("pane: Cleric : \uFEFFhello"),
+                              QStringLiteral("marker 12 from 3: 4;x;1;2")}));
+        QVERIFY(transport.inbox.empty());
+    }
+
+    void longTextsAreCutBeforeTheyReachATextBoxButMarkerFieldsAreNot()
+    {
+        constexpr qsizetype limit = Dispatcher::longestShownText;
+        ScriptedTransport transport;
+        transport.names = {{2, QStringLiteral("Ranger")}};
+        const QString flood(100000, u'a');
+        // A character of two UTF-16 units that straddles the limit goes as a whole.
+        const QString straddling = QString(limit - 1, u'b') + QStringLiteral("🐉") + u"tail";
+        const QString longestKept(limit, u'c');
+        const QString marker = u"7;" + QString(60000, u'd') + u";1;2";
+        for (auto type : {MSG_CHAT, MSG_PARTY_CHAT, MSG_PRIVATE_CHAT, MSG_DICE_ROLL})
+            transport.queue(2, encodeMessage({type, flood}));
+        transport.queue(2, encodeMessage({MSG_CHAT, straddling}));
+        transport.queue(2, encodeMessage({MSG_CHAT, longestKept}));
+        transport.queue(2, encodeMessage({MSG_UPDATE_MARKER, marker}));
+
+        for (int i = 0; i < 4; ++i)
+            expectWarning("text of 100000 characters from player 2 cut to 40000");
+        expectWarning("text of 40005 characters from player 2 cut to 39999");
+        RecordingTarget target;
+        target.master = true;
+        Dispatcher::drain(transport, 1, target);
+
+        const QString cut = flood.left(limit) + u'…';
+        QCOMPARE(target.events.size(), 7);
+        QCOMPARE(target.events.at(0), u"pane: Ranger : " + cut);
+        QCOMPARE(target.events.at(1), u"party: Ranger : " + cut);
+        QCOMPARE(target.events.at(2), u"private 2 Ranger: " + cut);
+        QCOMPARE(target.events.at(3), u"pane: <val>Ranger rolls " + cut);
+        QCOMPARE(target.events.at(4), u"pane: Ranger : " + straddling.left(limit - 1) + u'…');
+        QCOMPARE(target.events.at(5), u"pane: Ranger : " + longestKept);
+        QCOMPARE(target.events.at(6), u"marker 12 from 2: " + marker);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDispatcher)
+#include "tst_dispatcher.moc"
