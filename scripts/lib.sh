@@ -27,7 +27,8 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev)
+# The DejaVu fonts stand in for the layout's font (see app/widgets/DesignFont.h).
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev fonts-dejavu-core fonts-dejavu-extra)
 
 # configure_and_build <build folder> [cmake options...]
 configure_and_build() {

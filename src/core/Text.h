@@ -6,8 +6,8 @@
 // Text conventions shared by every chat pane, log and dialog.
 namespace vellmar::core {
 
-// Removes leading and trailing spaces only; tabs and other blanks stay,
-// as users of the old program expect from its input boxes.
+// Removes leading and trailing spaces only; tabs and other blanks are part
+// of what the user typed and stay.
 QString trimSpaces(QStringView text);
 
 // The line separator of every chat pane and log.

@@ -138,12 +138,12 @@ QStringView IndexLines::next()
 {
     const qsizetype start = m_position;
     qsizetype end = start;
-    while (end < m_text.size() && m_text[end] != u'\r')
+    while (end < m_text.size() && m_text[end] != m_lineEnd)
         ++end;
     m_position = end;
     if (m_position < m_text.size()) {
-        ++m_position; // the CR
-        if (m_position < m_text.size() && m_text[m_position] == u'\n')
+        ++m_position; // the CR or LF
+        if (m_lineEnd == u'\r' && m_position < m_text.size() && m_text[m_position] == u'\n')
             ++m_position;
     }
     ++m_lineNumber;

@@ -18,13 +18,14 @@ namespace vellmar::map {
 // order mark is dropped), otherwise one character per byte (Latin-1).
 QString decodeIndex(const QByteArray &bytes);
 
-// Splits into lines: CR LF or a lone CR ends a line; a lone LF is an ordinary
-// character. Text after the last line end is a last line; nothing follows a
-// final line end.
+// Splits into lines. In a text that holds a CR anywhere, CR LF or a lone CR
+// ends a line and a lone LF is an ordinary character; a text without any CR
+// (as ordinary editors on Linux write it) ends its lines at LF. Text after the
+// last line end is a last line; nothing follows a final line end.
 class IndexLines
 {
 public:
-    explicit IndexLines(QStringView text) : m_text(text) {}
+    explicit IndexLines(QStringView text) : m_text(text), m_lineEnd(text.contains(u'\r') ? u'\r' : u'\n') {}
 
     bool atEnd() const { return m_position >= m_text.size(); }
     // The next line without its end; call only when not atEnd().
@@ -34,6 +35,7 @@ public:
 
 private:
     QStringView m_text;
+    QChar m_lineEnd;
     qsizetype m_position = 0;
     int m_lineNumber = 0;
 };

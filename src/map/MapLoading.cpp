@@ -7,9 +7,11 @@ namespace vellmar::map {
 QStringList applyMapEntry(MapState &state, const MapEntry &entry, const PictureReader &readPicture)
 {
     QStringList problems = entry.problems;
+    bool namesPicture = false;
     for (const MapSetting &setting : entry.settings) {
         switch (setting.kind) {
         case MapSetting::Kind::PictureFile: {
+            namesPicture = true;
             PictureLoad load = readPicture(setting.pictureFile);
             if (load.picture.isNull())
                 problems << load.problem;
@@ -28,6 +30,9 @@ QStringList applyMapEntry(MapState &state, const MapEntry &entry, const PictureR
             break;
         }
     }
+    // Without this the user sees a bare grid and cannot tell why.
+    if (state.picture.isNull() && !namesPicture)
+        problems << QStringLiteral("the entry names no picture (no \"mapfile\" line), so only the grid is drawn");
     state.mapLoaded = true;
     return problems;
 }

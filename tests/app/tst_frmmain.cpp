@@ -216,6 +216,41 @@ private Q_SLOTS:
         QVERIFY(window.Picture1->height() > mapHeight);
         QCOMPARE(window.btnResize->size(), QSize(9, 9));
     }
+
+    // A drag far past either limit stops the grip there; the window keeps
+    // its size and the chat pane keeps what the limit leaves it.
+    void gripDragNeverResizesTheWindow()
+    {
+        ScriptedQuestions questions;
+        frmMain window(questions, noSession);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QSize size = window.size();
+        QPushButton *grip = window.btnResize;
+        const auto dragBy = [&](int pixels) {
+            QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(4, 4));
+            // In steps, as a real pointer moves: each step sees the layout
+            // (and the window) that the previous one left.
+            for (int step = 1; step <= 10; ++step) {
+                const QPointF at(4, 4 + pixels * step / 10);
+                QMouseEvent move(QEvent::MouseMove, at, grip->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, {});
+                QApplication::sendEvent(grip, &move);
+                QApplication::processEvents();
+            }
+            QTest::mouseRelease(grip, Qt::LeftButton, {}, QPoint(4, 4 + pixels));
+            QApplication::processEvents();
+        };
+
+        dragBy(300);
+        QCOMPARE(window.size(), size);
+        QCOMPARE(window.txtInput->y() - grip->y(), 600 / 15);
+        QCOMPARE(window.txtChat->height(), (1575 - (6435 - 600 - 4620)) / 15);
+
+        dragBy(-1000);
+        QCOMPARE(window.size(), size);
+        QCOMPARE(grip->y(), (4695 - 45) / 15);
+        QCOMPARE(window.txtChat->height(), (1575 + 4620 - (4695 - 45)) / 15);
+    }
 };
 
 QTEST_MAIN(TestFrmMain)

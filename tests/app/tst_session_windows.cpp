@@ -12,6 +12,9 @@
 #include "tokens/markers/forms/frmSetMarker.h"
 
 #include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,6 +22,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest/QTest>
 
@@ -520,6 +524,85 @@ private Q_SLOTS:
         master.w().mnuPlayerMaster->hide();
         // Kick does nothing at all.
         master.w().mnuKick->trigger();
+        QCOMPARE(playerNames(master.w()).size(), 2);
+    }
+
+    // Closing a tool window, by the program or by the window system's close
+    // request (also while the main window is minimized), concerns that window
+    // alone: the program never counts it as its last window (which would quit
+    // and so close the main window with its exit question), asks nothing, and
+    // the session goes on. Run inside the application's own event loop, where
+    // a quit takes effect as in the program.
+    void closingAToolWindowNeverAsksToExitNorEndsTheSession()
+    {
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkdir(QStringLiteral("map")));
+        QFile index(root.filePath(QStringLiteral("map/mapindex.txt")));
+        QVERIFY(index.open(QIODevice::WriteOnly));
+        index.write("mapname=Keep\n");
+        index.close();
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(root.path()));
+
+        Participant master, ranger;
+        QVERIFY(gather(master, ranger));
+        frmMain &player = ranger.w();
+        player.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&player));
+        ranger.questions.yesNoAnswers = std::deque<bool>(32, false);
+        ranger.questions.asked.clear();
+
+        const std::function<QWidget *()> opens[] = {
+            [&] { return (player.btnDiceRolls->click(), player.findChild<QWidget *>(QStringLiteral("frmDiceRoll"))); },
+            [&] { return (player.btnCombat->click(), player.findChild<QWidget *>(QStringLiteral("frmCombat"))); },
+            [&] { return (player.btnMaplist->click(), player.findChild<QWidget *>(QStringLiteral("frmMaplist"))); },
+            [&] { return (player.btnToolbar->click(), player.findChild<QWidget *>(QStringLiteral("frmToolbar"))); },
+            [&] { return (player.btnPartyChat->click(), static_cast<QWidget *>(&player.partyChat())); },
+            [&] {
+                player.lstPlayer->setCurrentRow(0);
+                player.mnuPrivateChat2->trigger();
+                return static_cast<QWidget *>(player.privateChats().find(master.w().state().ownPlayerID));
+            },
+        };
+        QStringList failures;
+        connect(qApp, &QGuiApplication::lastWindowClosed, &player,
+                [&] { failures << QStringLiteral("the program saw its last window close"); });
+        const auto tryAll = [&] {
+            // By the program; by the window system; by it with the main window minimized.
+            for (const auto &[byWindowSystem, minimized] : {std::pair(false, false), {true, false}, {true, true}}) {
+                if (minimized)
+                    player.showMinimized();
+                for (const auto &open : opens) {
+                    QPointer<QWidget> tool = open();
+                    if (!tool || !QTest::qWaitForWindowExposed(tool)) {
+                        failures << QStringLiteral("a tool window did not open");
+                        continue;
+                    }
+                    const QString name = tool->objectName();
+                    if (byWindowSystem) {
+                        QCloseEvent request;
+                        QApplication::sendEvent(tool->windowHandle(), &request);
+                    } else {
+                        tool->close();
+                    }
+                    QTest::qWait(20);
+                    if (tool && tool->isVisible())
+                        failures << name + u" stayed open";
+                    if (!ranger.questions.asked.isEmpty())
+                        failures << name + u" asked: " + ranger.questions.asked.join(u'|');
+                    ranger.questions.asked.clear();
+                }
+            }
+            QCoreApplication::exit(0);
+        };
+        QTimer::singleShot(0, &player, tryAll);
+        QApplication::exec();
+        QDir::setCurrent(previous);
+
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+        QVERIFY(player.isVisible());
+        QVERIFY(!player.state().appClosing);
+        QVERIFY(player.state().inSession && player.directPlay());
         QCOMPARE(playerNames(master.w()).size(), 2);
     }
 };

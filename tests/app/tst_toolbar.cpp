@@ -40,7 +40,7 @@ class TestToolbar : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void buttonsAsDesigned()
+    void paletteStartsWithItsToolsAndCloseButton()
     {
         Fixture f;
         QCOMPARE(f.form->windowTitle(), QStringLiteral("Toolbar"));

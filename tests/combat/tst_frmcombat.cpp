@@ -53,7 +53,7 @@ class TestFrmCombat : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void controlsAsDesigned()
+    void controlsStartWithTheirCaptionsAndPlaces()
     {
         Fixture f;
         QCOMPARE(f.form.windowTitle(), QStringLiteral("Combat"));

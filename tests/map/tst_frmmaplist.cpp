@@ -166,6 +166,37 @@ private Q_SLOTS:
         QVERIFY(list->isVisible());
     }
 
+    // As an ordinary Linux editor saves it: LF line ends and no CR anywhere.
+    void anIndexWithLfLinesListsAndLoadsAndABarePictureLessMapSaysSo()
+    {
+        Host host;
+        host.writeIndex("mapname=Keep\nmapfile=keep.bmp\nmap10size=40\n\nmapname=Field\nmap10offsetX=2\n");
+        host.writePicture(QStringLiteral("keep.bmp"), 200, 100, Qt::darkGreen);
+        QPointer<frmMaplist> list = host.openList();
+        QVERIFY(list);
+        QCOMPARE(list->lstMap->count(), 2);
+        QCOMPARE(list->lstMap->item(0)->text(), QStringLiteral("Keep"));
+        QCOMPARE(list->lstMap->item(1)->text(), QStringLiteral("Field"));
+
+        // The first map ever loaded names no picture: the bare grid is explained.
+        choose(list, 1);
+        list->btnLoad->click();
+        QCOMPARE(host.state.map10OffsetX, 2);
+        QCOMPARE(host.questions.told.size(), 1);
+        QVERIFY2(host.questions.told.first().contains(u"names no picture"), qPrintable(host.questions.told.first()));
+
+        choose(list, 0);
+        list->btnLoad->click();
+        QCOMPARE(host.questions.told.size(), 1);
+        QCOMPARE(host.state.picture.size(), QSize(200, 100));
+        QCOMPARE(host.state.map10Size, 40.0);
+        // With a picture shown, an entry without one keeps it and says nothing.
+        choose(list, 1);
+        list->btnLoad->click();
+        QCOMPARE(host.questions.told.size(), 1);
+        QCOMPARE(host.state.picture.size(), QSize(200, 100));
+    }
+
     void entryWithAMissingPictureStillAppliesItsGridAndSaysWhy()
     {
         Host host;

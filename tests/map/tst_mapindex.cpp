@@ -48,20 +48,24 @@ class TestMapIndex : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void linesEndAtCrLfOrALoneCrButNotAtALoneLf_data()
+    void linesEndAtCrLfOrALoneCrOrAtLfWhenThereIsNoCr_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("lines");
         QTest::newRow("CR LF") << lf("a\r\nb") << QStringList{lf("a"), lf("b")};
         QTest::newRow("lone CR") << lf("a\rb") << QStringList{lf("a"), lf("b")};
-        QTest::newRow("lone LF stays in the line") << lf("a\nb") << QStringList{lf("a\nb")};
+        QTest::newRow("with a CR in the text, a lone LF stays in the line")
+            << lf("a\nb\r\nc") << QStringList{lf("a\nb"), lf("c")};
+        QTest::newRow("no CR anywhere: LF ends lines")
+            << lf("a\nb\n\nc\n") << QStringList{lf("a"), lf("b"), QString(), lf("c")};
+        QTest::newRow("no CR, no final line end") << lf("a\nb") << QStringList{lf("a"), lf("b")};
         QTest::newRow("nothing after a final line end") << lf("a\r\n") << QStringList{lf("a")};
         QTest::newRow("CR then CR LF: an empty line") << lf("a\r\r\nb") << QStringList{lf("a"), QString(), lf("b")};
         QTest::newRow("LF after CR LF starts a line") << lf("a\r\n\n") << QStringList{lf("a"), lf("\n")};
         QTest::newRow("empty text") << QString() << QStringList{};
         QTest::newRow("only a line end") << lf("\r\n") << QStringList{QString()};
     }
-    void linesEndAtCrLfOrALoneCrButNotAtALoneLf()
+    void linesEndAtCrLfOrALoneCrOrAtLfWhenThereIsNoCr()
     {
         QFETCH(QString, text);
         QFETCH(QStringList, lines);

@@ -44,6 +44,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace vellmar::app {
 
 frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, QWidget *parent)
@@ -261,8 +263,13 @@ void frmMain::applyLayout()
     place(Frame1, m_layout.frame1);
     place(txtChat, m_layout.txtChat);
     place(txtInput, m_layout.txtInput);
+    // The minimum height follows the grip, but it only guards resizing: a
+    // minimum above the current size would make Qt grow the window at once,
+    // so a grip dragged down would push the window (and the input box) down
+    // with it. A window that is too short is grown by Form_Resize instead.
     const auto minimum = m_layout.minimumSize();
-    setMinimumSize(twipsToPixelsAtLeast(minimum.width), twipsToPixelsAtLeast(minimum.height));
+    setMinimumSize(std::min(twipsToPixelsAtLeast(minimum.width), width()),
+                   std::min(twipsToPixelsAtLeast(minimum.height), height()));
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)

@@ -17,7 +17,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-// The main window's menus and controls, named and placed as designed.
+// The main window's menus and controls, each with its object name and its
+// twip position.
 namespace vellmar::app {
 
 namespace {

@@ -17,8 +17,8 @@ namespace vellmar::chat {
 
 namespace {
 
-// The chat layouts were designed for a window frame this many twips wider and
-// taller than the client area; the toolkit gives us the client area only.
+// The chat layouts count a window frame this many twips wider and taller
+// than the client area; the toolkit gives us the client area only.
 constexpr int frameWidth = 120;
 constexpr int frameHeight = 510;
 constexpr int minimumOuterHeight = 1500;

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 
 namespace vellmar::combat {
 
@@ -40,14 +41,16 @@ QLabel *label(QWidget *parent, const QString &name, const QString &caption, int 
     return l;
 }
 
-// Shrinks the caption's font until it fits the button: where the designed
-// font is missing, the substitute is wider and would cut the caption off.
+// Shrinks the caption's font until it fits the button: this caption is long
+// for its box in any font.
 void fitCaption(QPushButton *button)
 {
     QFont font = button->font();
-    const int room = button->width() - 6;
-    while (QFontMetrics(font).horizontalAdvance(button->text()) > room && font.pointSizeF() > 6.0)
-        font.setPointSizeF(font.pointSizeF() - 0.5);
+    const QStyle *style = button->style();
+    const int room = button->width() - style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button)
+                     - 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+    while (QFontMetrics(font).horizontalAdvance(button->text()) > room && font.pixelSize() > 8)
+        font.setPixelSize(font.pixelSize() - 1);
     button->setFont(font);
 }
 

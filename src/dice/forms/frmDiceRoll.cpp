@@ -59,7 +59,7 @@ frmDiceRoll::frmDiceRoll(app::SharedState &state, app::MainWindowApi &mainWindow
     setWindowTitle(QStringLiteral("Dice Rolls"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(app::designFont(8));
-    // Controls sit at fixed positions, so the window keeps its designed size.
+    // Controls sit at fixed positions, so the window keeps the size they fill.
     setFixedSize(app::twipsToPixels(4515), app::twipsToPixels(7440));
     createControls();
     connectControls();
