@@ -541,8 +541,6 @@ private Q_SLOTS:
         QVERIFY(index.open(QIODevice::WriteOnly));
         index.write("mapname=Keep\n");
         index.close();
-        const QString previous = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(root.path()));
 
         Participant master, ranger;
         QVERIFY(gather(master, ranger));
@@ -595,6 +593,9 @@ private Q_SLOTS:
             }
             QCoreApplication::exit(0);
         };
+        // The map list opens only with an index in ./map.
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(root.path()));
         QTimer::singleShot(0, &player, tryAll);
         QApplication::exec();
         QDir::setCurrent(previous);
