@@ -31,6 +31,8 @@ enum class FrameKind : std::uint8_t {
 };
 
 bool isKnownFrameKind(std::uint8_t kind);
+// For logs: "Send", "Deliver", ...
+const char *frameKindName(FrameKind kind);
 
 constexpr qsizetype kFrameHeaderBytes = 4;
 
@@ -41,6 +43,7 @@ struct DecodedFrame
     FrameKind kind = FrameKind::Ping;
     QByteArrayView body;    // points into the input; valid while it lives
     qsizetype consumed = 0; // bytes of input that made up this frame
+    const char *problem = nullptr; // Bad only: what was wrong, for logs
 };
 
 // Bad as soon as the length field is 0 or above maxFrameBytes, or the kind is
