@@ -105,7 +105,8 @@ private Q_SLOTS:
 
         // ...and a Send that fills the frame cap (its Deliver would be 12
         // bytes over it) costs the sender its place, nobody else anything.
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("payload of 65519 bytes, over the limit")));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("payload of 65519 bytes, over the limit")));
         const QByteArray capSized = encode(SendFrame{2, 0, encodeMessage({MSG_CHAT, textForPayload(65519)})});
         QCOMPARE(capSized.size(), qsizetype(kFrameHeaderBytes + s.maxFrameBytes));
         raw.send(capSized);
@@ -127,7 +128,7 @@ private Q_SLOTS:
     void resumeHistoryIsBoundedByBytes()
     {
         auto s = fastSettings();
-        s.historyBytes = 200 * 1024; // a little over three of the messages below
+        s.historyBytes = 200 * 1024;              // a little over three of the messages below
         s.deadTimeout = std::chrono::seconds(30); // raw clients send no pings
         s.resumeGrace = std::chrono::seconds(10);
         Peer host(s), a(s);

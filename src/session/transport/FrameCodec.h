@@ -41,8 +41,8 @@ struct DecodedFrame
     enum class Status { Complete, NeedMore, Bad };
     Status status = Status::NeedMore;
     FrameKind kind = FrameKind::Ping;
-    QByteArrayView body;    // points into the input; valid while it lives
-    qsizetype consumed = 0; // bytes of input that made up this frame
+    QByteArrayView body;           // points into the input; valid while it lives
+    qsizetype consumed = 0;        // bytes of input that made up this frame
     const char *problem = nullptr; // Bad only: what was wrong, for logs
 };
 

@@ -27,10 +27,7 @@ class History
 public:
     // Keeps at most `capacity` events and `maxBytes` bytes of frames (but
     // always the newest event).
-    History(int capacity, std::int64_t maxBytes)
-        : m_capacity(capacity > 0 ? capacity : 1)
-        , m_maxBytes(maxBytes)
-    {}
+    History(int capacity, std::int64_t maxBytes) : m_capacity(capacity > 0 ? capacity : 1), m_maxBytes(maxBytes) {}
 
     // Events must arrive in increasing seq order.
     void append(SequencedEvent event);

@@ -237,6 +237,7 @@ void HostCore::acceptHello(PeerLink *link, const HelloFrame &hello)
                       resumeTokenHash(member.token)};
     m_roster.add(entry);
     attach(id, link);
+    qCInfo(lcSession).noquote() << "player" << id << "joined as" << hello.name << "from" << entry.address;
     announceJoined(entry);
     link->send(encode(welcomeFor(id)));
 }
@@ -284,6 +285,7 @@ void HostCore::acceptResume(PeerLink *link, const ResumeFrame &resume)
     member.resumedFrom = resume.lastSeq;
     m_pending.removeOne(link);
     attach(id, link);
+    qCInfo(lcSession) << "player" << id << "resumed after seq" << resume.lastSeq;
     link->send(encode(welcomeFor(id)));
     if (m_takingOver) {
         // Deliveries wait for the take-over to end.
@@ -393,9 +395,9 @@ void HostCore::onMemberFrame(PlayerId id, FrameKind kind, QByteArrayView body)
             return handleSend(id, *send);
         // Payload count sits after csn and addressee.
         if (body.size() >= 16 && qFromBigEndian<std::uint32_t>(body.data() + 12) > kMaxPayloadBytes) {
-            qCWarning(lcSession).noquote() << "player" << id << "sent a payload of"
-                                           << qFromBigEndian<std::uint32_t>(body.data() + 12)
-                                           << "bytes, over the limit of" << kMaxPayloadBytes << "; removing it";
+            qCWarning(lcSession).noquote()
+                << "player" << id << "sent a payload of" << qFromBigEndian<std::uint32_t>(body.data() + 12)
+                << "bytes, over the limit of" << kMaxPayloadBytes << "- removing it";
             return removePlayer(id);
         }
         break;
@@ -429,7 +431,7 @@ void HostCore::onMemberFrame(PlayerId id, FrameKind kind, QByteArrayView body)
     }
     // Anything else from a member is a protocol violation.
     qCWarning(lcSession).noquote() << "player" << id << "sent an invalid or forbidden" << frameKindName(kind)
-                                   << "frame (" << body.size() << "byte body ); removing it";
+                                   << QStringLiteral("frame (%1-byte body); removing it").arg(body.size());
     removePlayer(id);
 }
 

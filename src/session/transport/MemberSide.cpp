@@ -281,8 +281,9 @@ bool MemberSide::linkBroke()
         return false;
     }
     const auto delay = m_quickBreaks <= 1 ? std::chrono::milliseconds(0) : backoff(m_quickBreaks - 2);
-    qCInfo(lcSession) << "link to the host broke (" << m_quickBreaks << "in a row ); reconnecting in" << delay.count()
-                      << "ms";
+    qCInfo(lcSession).noquote() << QStringLiteral("link to the host broke (%1 in a row); reconnecting in %2 ms")
+                                       .arg(m_quickBreaks)
+                                       .arg(delay.count());
     beginReconnect(delay);
     return true;
 }
@@ -336,6 +337,8 @@ void MemberSide::applyWelcome(const WelcomeFrame &w, bool fresh)
     m_link->setEstablished();
     m_link->setLabel(QStringLiteral("host %1 (%2:%3)").arg(w.hostId).arg(m_hostAddress).arg(m_hostPort));
     m_linkClock.start();
+    qCInfo(lcSession) << (fresh ? "joined" : "resumed") << "as player" << w.playerId << "with host" << w.hostId
+                      << "in epoch" << w.epoch;
     m_ownId = static_cast<PlayerId>(w.playerId);
     m_token = w.token;
     m_epoch = w.epoch;
@@ -497,8 +500,11 @@ void MemberSide::attempt()
         m_attemptTimer.start(std::min(left, m_settings.connectTimeout));
         return;
     }
-    qCDebug(lcSession).noquote() << "trying player" << m_target << "at" << m_targetAddress << ":" << m_targetPort
-                                 << "(retry" << m_tries << ")";
+    qCDebug(lcSession).noquote() << QStringLiteral("trying player %1 at %2:%3 (retry %4)")
+                                        .arg(m_target)
+                                        .arg(m_targetAddress)
+                                        .arg(m_targetPort)
+                                        .arg(m_tries);
     m_attemptSocket = new QTcpSocket(this);
     connect(m_attemptSocket, &QTcpSocket::connected, this, &MemberSide::attemptConnected);
     connect(m_attemptSocket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {

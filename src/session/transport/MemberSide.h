@@ -136,9 +136,9 @@ private:
     QTcpSocket *m_attemptSocket = nullptr;
     QTimer m_attemptTimer;
     QTimer m_retryTimer;
-    int m_tries = 0;               // retries within this search for a host
-    int m_quickBreaks = 0;         // links that broke soon after being set up, in a row
-    QElapsedTimer m_linkClock;     // since the current link to a host was set up
+    int m_tries = 0;             // retries within this search for a host
+    int m_quickBreaks = 0;       // links that broke soon after being set up, in a row
+    QElapsedTimer m_linkClock;   // since the current link to a host was set up
     QElapsedTimer m_outageClock; // test hook: simulated network outage
     std::chrono::milliseconds m_outage{0};
 };

@@ -26,9 +26,9 @@ struct TransportSettings
     std::chrono::milliseconds searchTime = 1500ms; // blank-address search
     std::chrono::milliseconds connectTimeout = 2000ms;
     std::chrono::milliseconds handshakeTimeout = 3000ms;
-    std::chrono::milliseconds pingInterval = 1000ms;     // sent after this much idle time
-    std::chrono::milliseconds deadTimeout = 5000ms;      // silence that means the peer is gone
-    std::chrono::milliseconds resumeGrace = 4000ms;      // how long a dropped member may come back
+    std::chrono::milliseconds pingInterval = 1000ms; // sent after this much idle time
+    std::chrono::milliseconds deadTimeout = 5000ms;  // silence that means the peer is gone
+    std::chrono::milliseconds resumeGrace = 4000ms;  // how long a dropped member may come back
     // Between reconnection attempts: the first waits retryDelay, each further
     // one twice as long (with some jitter), up to retryDelayMax.
     std::chrono::milliseconds retryDelay = 100ms;
