@@ -12,11 +12,13 @@
 //
 //   bench_transport [--members N] [--seconds S] [--procs P | --alone K] [--latency-only]
 #include "session/protocol/Messages.h"
+#include "session/transport/Frames.h"
 #include "session/transport/TcpSessionTransport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QThread>
@@ -93,6 +95,23 @@ struct Member
         }
     }
 };
+
+// The host process's resident memory now and at its peak, from the kernel.
+QString memoryOf(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return QStringLiteral("(memory unknown)");
+    QString rss, hwm;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        const auto value = [&] { return QString::fromLatin1(line.mid(6).simplified()); };
+        if (line.startsWith("VmRSS:"))
+            rss = value();
+        else if (line.startsWith("VmHWM:"))
+            hwm = value();
+    }
+    return QStringLiteral("host memory VmRSS %1, VmHWM %2").arg(rss, hwm);
+}
 
 double percentile(std::vector<double> v, double p)
 {
@@ -435,6 +454,31 @@ int main(int argc, char **argv)
         std::printf("flood: %d senders x %d msgs, %lld of %lld deliveries in %.2f s = %.2f M deliveries/s\n", senders,
                     perSender, static_cast<long long>(total()), static_cast<long long>(expected), secs,
                     static_cast<double>(total()) / secs / 1e6);
+        std::printf("after the flood: %s\n", qPrintable(memoryOf(host.processId())));
+    }
+
+    // History: the largest messages, far more of them (64 MiB) than the
+    // host's history may keep in bytes, from one member to another.
+    {
+        const int count = 1000;
+        Member &from = *peers.front();
+        Member &to = *peers.back();
+        const std::int64_t before = to.delivered;
+        const MessageBuffer largest(encodeMessage({MSG_CHAT, QString(kMaxPayloadBytes - 8, u'h')}));
+        QElapsedTimer clock;
+        clock.start();
+        // In batches, each waited for: what stays in the host is its
+        // history, not a backlog of frames in flight.
+        const int batch = 25;
+        for (int sent = 0; sent < count;) {
+            for (int i = 0; i < batch && sent < count; ++i, ++sent)
+                from.t->SendEx(from.id, to.id, 1, largest);
+            if (!spinUntil([&] { return to.delivered - before >= sent; }, std::chrono::seconds(30)))
+                break;
+        }
+        std::printf("history: %d messages of %u bytes to one member, %lld delivered in %.2f s; %s\n", count,
+                    kMaxPayloadBytes, static_cast<long long>(to.delivered - before),
+                    static_cast<double>(clock.nsecsElapsed()) / 1e9, qPrintable(memoryOf(host.processId())));
     }
 
     // Host killed: until the earliest joiner is host and every member has

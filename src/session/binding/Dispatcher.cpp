@@ -132,6 +132,9 @@ void Dispatcher::handleNotice(std::int32_t notice, DispatchTarget &target)
     case NOTICE_HOST_MIGRATED:
         target.Display(QStringLiteral("<SYS> Hosting migrated to you"));
         break;
+    case NOTICE_SESSION_LOST:
+        target.Display(QStringLiteral("<SYS> The connection to the session was lost"));
+        break;
     default:
         break;
     }

@@ -29,6 +29,9 @@ enum NoticeType : std::int32_t {
     NOTICE_PLAYER_CREATED = 3,
     NOTICE_PLAYER_DESTROYED = 5,
     NOTICE_HOST_MIGRATED = 0x101,
+    // This participant could not reach any host and is out of the session
+    // (the others were reported as left before it).
+    NOTICE_SESSION_LOST = 0x102,
 };
 
 struct AppMessage

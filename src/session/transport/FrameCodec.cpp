@@ -28,6 +28,45 @@ bool isKnownFrameKind(std::uint8_t kind)
     return false;
 }
 
+const char *frameKindName(FrameKind kind)
+{
+    switch (kind) {
+    case FrameKind::Hello:
+        return "Hello";
+    case FrameKind::Resume:
+        return "Resume";
+    case FrameKind::Query:
+        return "Query";
+    case FrameKind::Welcome:
+        return "Welcome";
+    case FrameKind::Reject:
+        return "Reject";
+    case FrameKind::Info:
+        return "Info";
+    case FrameKind::Send:
+        return "Send";
+    case FrameKind::Deliver:
+        return "Deliver";
+    case FrameKind::Ack:
+        return "Ack";
+    case FrameKind::Joined:
+        return "Joined";
+    case FrameKind::Left:
+        return "Left";
+    case FrameKind::Replay:
+        return "Replay";
+    case FrameKind::ReplayEnd:
+        return "ReplayEnd";
+    case FrameKind::ReplayRequest:
+        return "ReplayRequest";
+    case FrameKind::Ping:
+        return "Ping";
+    case FrameKind::Bye:
+        return "Bye";
+    }
+    return "unknown";
+}
+
 DecodedFrame decodeFrame(QByteArrayView input, std::uint32_t maxFrameBytes)
 {
     DecodedFrame result;
@@ -36,6 +75,7 @@ DecodedFrame decodeFrame(QByteArrayView input, std::uint32_t maxFrameBytes)
     const auto length = qFromBigEndian<std::uint32_t>(input.data());
     if (length == 0 || length > maxFrameBytes) {
         result.status = DecodedFrame::Status::Bad;
+        result.problem = length == 0 ? "frame length 0" : "frame length above the cap";
         return result;
     }
     if (input.size() < kFrameHeaderBytes + 1)
@@ -43,6 +83,7 @@ DecodedFrame decodeFrame(QByteArrayView input, std::uint32_t maxFrameBytes)
     const auto kind = static_cast<std::uint8_t>(input[kFrameHeaderBytes]);
     if (!isKnownFrameKind(kind)) {
         result.status = DecodedFrame::Status::Bad;
+        result.problem = "unknown frame kind";
         return result;
     }
     const qsizetype total = kFrameHeaderBytes + static_cast<qsizetype>(length);

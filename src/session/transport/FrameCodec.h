@@ -31,6 +31,8 @@ enum class FrameKind : std::uint8_t {
 };
 
 bool isKnownFrameKind(std::uint8_t kind);
+// For logs: "Send", "Deliver", ...
+const char *frameKindName(FrameKind kind);
 
 constexpr qsizetype kFrameHeaderBytes = 4;
 
@@ -39,8 +41,9 @@ struct DecodedFrame
     enum class Status { Complete, NeedMore, Bad };
     Status status = Status::NeedMore;
     FrameKind kind = FrameKind::Ping;
-    QByteArrayView body;    // points into the input; valid while it lives
-    qsizetype consumed = 0; // bytes of input that made up this frame
+    QByteArrayView body;           // points into the input; valid while it lives
+    qsizetype consumed = 0;        // bytes of input that made up this frame
+    const char *problem = nullptr; // Bad only: what was wrong, for logs
 };
 
 // Bad as soon as the length field is 0 or above maxFrameBytes, or the kind is

@@ -253,7 +253,7 @@ std::optional<SendFrame> parseSend(QByteArrayView body)
     SendFrame f;
     f.csn = r.u64();
     f.to = r.u32();
-    f.payload = r.bytes(static_cast<std::uint32_t>(body.size()));
+    f.payload = r.bytes(kMaxPayloadBytes);
     if (f.csn == 0 || (f.to != 0 && !validId(f.to)))
         return std::nullopt;
     return finish(r, f);
@@ -267,7 +267,7 @@ std::optional<DeliverFrame> parseDeliver(QByteArrayView body)
     f.from = r.u32();
     f.to = r.u32();
     f.csn = r.u64();
-    f.payload = r.bytes(static_cast<std::uint32_t>(body.size()));
+    f.payload = r.bytes(kMaxPayloadBytes);
     if (!validId(f.from) || (f.to != 0 && !validId(f.to)))
         return std::nullopt;
     return finish(r, f);

@@ -23,6 +23,22 @@ constexpr std::uint32_t kMaxGuidBytes = 64;
 constexpr std::uint32_t kMaxAddressBytes = 256;
 constexpr std::uint32_t kMaxRosterEntries = 1024;
 
+// The largest application payload. It is set by the biggest frame that
+// carries one: a Deliver (and a Replay, laid out alike) spends 29 bytes of
+// its length on kind, seq, from, to, csn and the payload's count, so with
+// this limit every frame that carries a legal payload fits the default
+// frame cap of every receiver. A Send carries 12 bytes less, which is why
+// the limit cannot be read off the Send frame.
+constexpr std::uint32_t kDeliverOverheadBytes = 1 + 8 + 4 + 4 + 8 + 4;
+constexpr std::uint32_t kDefaultMaxFrameBytes = 64 * 1024;
+constexpr std::uint32_t kMaxPayloadBytes = kDefaultMaxFrameBytes - kDeliverOverheadBytes; // 65,507
+// What a sender may hand over when it and its receivers use that cap.
+constexpr std::uint32_t maxPayloadFor(std::uint32_t maxFrameBytes)
+{
+    const std::uint32_t fits = maxFrameBytes > kDeliverOverheadBytes ? maxFrameBytes - kDeliverOverheadBytes : 0;
+    return fits < kMaxPayloadBytes ? fits : kMaxPayloadBytes;
+}
+
 enum class RejectReason : std::uint8_t {
     WrongApplication = 1,
     WrongVersion = 2,
@@ -175,7 +191,7 @@ QByteArray encode(const LeftFrame &f);
 QByteArray encode(const ReplayRequestFrame &f);
 QByteArray encodeEmpty(FrameKind kind); // Ping, Bye, ReplayEnd
 
-// maxPayload bounds message payloads; frames cannot exceed the frame cap anyway.
+// A Send, Deliver or Replay whose payload is over kMaxPayloadBytes is invalid.
 std::optional<HelloFrame> parseHello(QByteArrayView body);
 std::optional<ResumeFrame> parseResume(QByteArrayView body);
 std::optional<QueryFrame> parseQuery(QByteArrayView body);

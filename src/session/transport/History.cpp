@@ -16,9 +16,11 @@ bool eventConcerns(EventKind kind, std::uint32_t from, std::uint32_t to, std::ui
 
 void History::append(SequencedEvent event)
 {
+    m_bytes += event.frame.size();
     m_events.push_back(std::move(event));
-    while (m_events.size() > m_capacity) {
+    while (m_events.size() > m_capacity || (m_bytes > m_maxBytes && m_events.size() > 1)) {
         m_floor = m_events.front().seq;
+        m_bytes -= m_events.front().frame.size();
         m_events.pop_front();
     }
 }

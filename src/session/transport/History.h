@@ -32,13 +32,16 @@ struct SequencedEvent
 class History
 {
 public:
-    explicit History(int capacity) : m_capacity(capacity > 0 ? capacity : 1) {}
+    // Keeps at most `capacity` events and `maxBytes` bytes of frames (but
+    // always the newest event).
+    History(int capacity, std::int64_t maxBytes) : m_capacity(capacity > 0 ? capacity : 1), m_maxBytes(maxBytes) {}
 
     // Events must arrive in increasing seq order.
     void append(SequencedEvent event);
     // True when every event after lastSeq is still here.
     bool covers(std::uint64_t lastSeq) const { return lastSeq >= m_floor; }
     void setFloor(std::uint64_t floor) { m_floor = floor; }
+    std::int64_t bytes() const { return m_bytes; }
 
     template <typename F>
     void forEachAfter(std::uint64_t seq, F &&f) const
@@ -52,6 +55,8 @@ public:
 private:
     std::deque<SequencedEvent> m_events;
     std::size_t m_capacity;
+    std::int64_t m_maxBytes;
+    std::int64_t m_bytes = 0;
     std::uint64_t m_floor = 0;
 };
 

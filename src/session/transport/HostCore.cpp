@@ -1,11 +1,13 @@
 #include "HostCore.h"
 
+#include "SessionLog.h"
 #include "Tokens.h"
 
 #include "session/protocol/Messages.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QtEndian>
 
 #include <algorithm>
 
@@ -29,7 +31,7 @@ HostCore::HostCore(const TransportSettings &settings, const SessionDescription &
     , m_session(session)
     , m_roster(roster)
     , m_sink(sink)
-    , m_history(settings.historyCapacity)
+    , m_history(settings.historyCapacity, settings.historyBytes)
 {
     m_takeoverTimer.setSingleShot(true);
     connect(&m_takeoverTimer, &QTimer::timeout, this, &HostCore::onTakeoverTimer);
@@ -116,7 +118,8 @@ PlayerId HostCore::createLocalPlayer(const QString &name)
 
 bool HostCore::sendFromLocal(PlayerId to, const QByteArray &payload)
 {
-    if (m_localId == 0 || m_deposed || (to != kAllPlayers && (to == m_localId || !m_roster.isPresent(to))))
+    if (m_localId == 0 || m_deposed || (to != kAllPlayers && (to == m_localId || !m_roster.isPresent(to)))
+        || payload.size() > maxPayloadFor(m_settings.maxFrameBytes))
         return false;
     ++m_localCsn;
     if (m_takingOver) {
@@ -208,6 +211,7 @@ void HostCore::onHandshake(PeerLink *link, FrameKind kind, QByteArrayView body)
 
 void HostCore::reject(PeerLink *link, RejectReason reason, const QString &text)
 {
+    qCInfo(lcSession).noquote() << "refused" << link->label() << "with reason" << int(reason) << "-" << text;
     m_pending.removeOne(link);
     link->send(encode(RejectFrame{reason, text, 0, {}, 0}));
     link->closeGracefully();
@@ -235,6 +239,7 @@ void HostCore::acceptHello(PeerLink *link, const HelloFrame &hello)
                       resumeTokenHash(member.token)};
     m_roster.add(entry);
     attach(id, link);
+    qCInfo(lcSession).noquote() << "player" << id << "joined as" << hello.name << "from" << entry.address;
     announceJoined(entry);
     link->send(encode(welcomeFor(id)));
 }
@@ -267,6 +272,8 @@ void HostCore::acceptResume(PeerLink *link, const ResumeFrame &resume)
         if (!known || known->tokenHash != resumeTokenHash(resume.token))
             return reject(link, RejectReason::UnknownPlayer, QStringLiteral("Resume refused"));
         if (!m_takingOver && !m_history.covers(resume.lastSeq)) {
+            qCWarning(lcSession).noquote() << "player" << id << "resumed after seq" << resume.lastSeq
+                                           << "but the history kept no longer reaches back that far";
             reject(link, RejectReason::HistoryLost, QStringLiteral("Too much was missed to resume"));
             removePlayer(id);
             return;
@@ -280,6 +287,7 @@ void HostCore::acceptResume(PeerLink *link, const ResumeFrame &resume)
     member.resumedFrom = resume.lastSeq;
     m_pending.removeOne(link);
     attach(id, link);
+    qCInfo(lcSession) << "player" << id << "resumed after seq" << resume.lastSeq;
     link->send(encode(welcomeFor(id)));
     if (m_takingOver) {
         // Deliveries wait for the take-over to end.
@@ -371,6 +379,7 @@ void HostCore::tellOldHost(std::uint64_t token)
 void HostCore::attach(PlayerId id, PeerLink *link)
 {
     m_members[id].link = link;
+    link->setLabel(QStringLiteral("player %1 (%2)").arg(id).arg(link->peerAddress().toString()));
     link->setEstablished();
     link->setFrameHandler([this, id](FrameKind kind, QByteArrayView body) { onMemberFrame(id, kind, body); });
     // Deferred: a failed write may close a link while the host is walking
@@ -407,11 +416,19 @@ void HostCore::onMemberFrame(PlayerId id, FrameKind kind, QByteArrayView body)
     case FrameKind::Send:
         if (const auto send = parseSend(body))
             return handleSend(id, *send);
+        // Payload count sits after csn and addressee.
+        if (body.size() >= 16 && qFromBigEndian<std::uint32_t>(body.data() + 12) > kMaxPayloadBytes) {
+            qCWarning(lcSession).noquote()
+                << "player" << id << "sent a payload of" << qFromBigEndian<std::uint32_t>(body.data() + 12)
+                << "bytes, over the limit of" << kMaxPayloadBytes << "- removing it";
+            return removePlayer(id);
+        }
         break;
     case FrameKind::Replay:
         if (const auto replay = parseDeliver(body)) {
             if (m_takingOver && m_replaying && !member.replayDone
-                && m_recovered.size() < static_cast<std::size_t>(m_settings.historyCapacity) * 4) {
+                && m_recovered.size() < static_cast<std::size_t>(m_settings.historyCapacity) * 4
+                && m_recoveredBytes < m_settings.historyBytes * 4) {
                 recover(*replay);
                 if (static_cast<PlayerId>(replay->from) == id)
                     member.lastCsn = std::max(member.lastCsn, replay->csn);
@@ -430,11 +447,14 @@ void HostCore::onMemberFrame(PlayerId id, FrameKind kind, QByteArrayView body)
             return;
         break;
     case FrameKind::Bye:
+        qCInfo(lcSession) << "player" << id << "left (Bye)";
         return removePlayer(id);
     default:
         break;
     }
     // Anything else from a member is a protocol violation.
+    qCWarning(lcSession).noquote() << "player" << id << "sent an invalid or forbidden" << frameKindName(kind)
+                                   << QStringLiteral("frame (%1-byte body); removing it").arg(body.size());
     removePlayer(id);
 }
 
@@ -451,6 +471,7 @@ void HostCore::onMemberClosed(PlayerId id, PeerLink *link, PeerLink::CloseReason
         suspend(id);
         break;
     default:
+        qCWarning(lcSession).noquote() << "player" << id << "removed:" << PeerLink::describe(reason);
         removePlayer(id);
         break;
     }
@@ -466,7 +487,12 @@ void HostCore::suspend(PlayerId id)
         return; // the end of the take-over settles who is still here
     member.grace = std::make_unique<QTimer>();
     member.grace->setSingleShot(true);
-    connect(member.grace.get(), &QTimer::timeout, this, [this, id] { removePlayer(id); });
+    qCInfo(lcSession) << "player" << id << "lost its link; its place is kept for" << m_settings.resumeGrace.count()
+                      << "ms";
+    connect(member.grace.get(), &QTimer::timeout, this, [this, id] {
+        qCInfo(lcSession) << "player" << id << "did not come back in time; removing it";
+        removePlayer(id);
+    });
     member.grace->start(m_settings.resumeGrace);
 }
 
@@ -555,7 +581,9 @@ void HostCore::recover(const DeliverFrame &d)
     if (d.csn == 0)
         return;
     auto [it, inserted] = m_recovered.emplace(std::make_pair(d.from, d.csn), d);
-    if (!inserted && it->second.seq == 0)
+    if (inserted)
+        m_recoveredBytes += d.payload.size();
+    else if (it->second.seq == 0)
         it->second.seq = d.seq;
 }
 
@@ -578,6 +606,9 @@ void HostCore::startReplay()
             m_replayFloor = std::min(m_replayFloor, member.resumedFrom);
     }
     std::erase_if(m_recovered, [this](const auto &kv) { return kv.second.seq != 0 && kv.second.seq <= m_replayFloor; });
+    m_recoveredBytes = 0;
+    for (const auto &[key, d] : m_recovered)
+        m_recoveredBytes += d.payload.size();
     for (auto &[id, member] : m_members) {
         member.replayDone = false;
         if (member.link)
@@ -660,6 +691,7 @@ void HostCore::finishTakeover()
             it->second.link->send(encode(AckFrame{d.csn, seq}));
     }
     m_recovered.clear();
+    m_recoveredBytes = 0;
 
     for (const auto &entry : std::as_const(m_newDuringTakeover))
         announceJoined(entry);

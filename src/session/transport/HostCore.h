@@ -125,6 +125,7 @@ private:
     PlayerId m_oldHost = 0;
     std::uint64_t m_localResumedFrom = 0;
     std::map<std::pair<std::uint32_t, std::uint64_t>, DeliverFrame> m_recovered;
+    std::int64_t m_recoveredBytes = 0; // payloads in m_recovered, bounded like the history
     QList<RosterEntry> m_newDuringTakeover;
     QTimer m_takeoverTimer;
 };

@@ -2,10 +2,12 @@
 
 #include "BlockingWait.h"
 #include "History.h"
+#include "SessionLog.h"
 
 #include "session/protocol/Messages.h"
 
 #include <QHostAddress>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -99,8 +101,11 @@ bool MemberSide::join(const QString &host, std::uint16_t port, const QString &gu
 
 bool MemberSide::send(PlayerId to, const QByteArray &payload)
 {
+    // A payload the host would refuse would cost us our place, and come
+    // back with every resume.
     if (m_ownId == 0 || m_state == State::Lost || m_state == State::Left
-        || (to != kAllPlayers && (to == m_ownId || !m_roster.isPresent(to))))
+        || (to != kAllPlayers && (to == m_ownId || !m_roster.isPresent(to)))
+        || payload.size() > maxPayloadFor(m_settings.maxFrameBytes))
         return false;
     SendFrame frame{m_nextCsn++, static_cast<std::uint32_t>(to), payload};
     // Kept until the host confirms it, so a new host can still get it.
@@ -183,17 +188,18 @@ void MemberSide::onHostFrame(FrameKind kind, QByteArrayView body)
                 m_link->abort();
                 m_link->deleteLater();
                 m_link = nullptr;
-                m_retryTimer.start(m_settings.retryDelay);
+                retryLater();
                 return;
             }
             if (reject && reject->reason == RejectReason::NotHost)
                 return onNotHost(*reject);
-            lose();
+            lose(QStringLiteral("The host refused to take this player back: %1").arg(m_error));
             return;
         } else if (kind == FrameKind::Ping) {
             return;
         }
         // Anything else before the welcome is a broken host.
+        qCWarning(lcSession) << "the host sent" << frameKindName(kind) << "before its Welcome";
         if (m_state == State::Joining) {
             m_error = QStringLiteral("The host sent something unexpected");
             m_state = State::Idle;
@@ -221,7 +227,7 @@ void MemberSide::onHostFrame(FrameKind kind, QByteArrayView body)
             if (!takeSeq(l->seq))
                 return;
             if (static_cast<PlayerId>(l->id) == m_ownId)
-                return lose();
+                return lose(QStringLiteral("The host removed this player from the session"));
             if (m_roster.markGone(static_cast<PlayerId>(l->id)))
                 m_sink.noticeLocal(NOTICE_PLAYER_DESTROYED, static_cast<PlayerId>(l->id));
             return;
@@ -241,22 +247,61 @@ void MemberSide::onHostFrame(FrameKind kind, QByteArrayView body)
         break;
     case FrameKind::Bye:
         // The host leaves on purpose: no point trying it again.
+        qCInfo(lcSession) << "the host left (Bye)";
         m_link->abort();
         m_link->deleteLater();
         m_link = nullptr;
-        beginReconnect(std::chrono::milliseconds(0));
-        m_skipOldHost = true;
-        m_movedOn = true;
+        if (linkBroke()) {
+            m_skipOldHost = true;
+            m_movedOn = true;
+        }
         return;
     default:
         break;
     }
     // A host that sends garbage is treated like a broken connection.
+    qCWarning(lcSession).noquote() << "the host sent an invalid or unexpected" << frameKindName(kind) << "frame ("
+                                   << body.size() << "byte body ); reconnecting";
     m_link->abort();
     m_link->deleteLater();
     m_link = nullptr;
-    beginReconnect(std::chrono::milliseconds(0));
+    linkBroke();
 }
+
+// A link that breaks soon after it was set up, again and again, means the
+// host (or the way to it) cannot take what goes on between us: each new
+// attempt waits longer, and after a few the player is told the session is
+// lost instead of the two sides spinning.
+bool MemberSide::linkBroke()
+{
+    const bool quick = !m_linkClock.isValid() || m_linkClock.elapsed() < m_settings.stableLinkTime.count();
+    m_quickBreaks = quick ? m_quickBreaks + 1 : 1;
+    if (m_quickBreaks > m_settings.maxQuickBreaks) {
+        lose(QStringLiteral("The connection to the host broke %1 times in a row right after it was set up")
+                 .arg(m_quickBreaks));
+        return false;
+    }
+    const auto delay = m_quickBreaks <= 1 ? std::chrono::milliseconds(0) : backoff(m_quickBreaks - 2);
+    qCInfo(lcSession).noquote() << QStringLiteral("link to the host broke (%1 in a row); reconnecting in %2 ms")
+                                       .arg(m_quickBreaks)
+                                       .arg(delay.count());
+    beginReconnect(delay);
+    return true;
+}
+
+std::chrono::milliseconds MemberSide::backoff(int step) const
+{
+    double delay = static_cast<double>(m_settings.retryDelay.count());
+    for (int i = 0; i < step && delay < static_cast<double>(m_settings.retryDelayMax.count()); ++i)
+        delay *= 2;
+    delay = std::min(delay, static_cast<double>(m_settings.retryDelayMax.count()));
+    // Spread by a quarter either way, so members cut off together do not
+    // come back in step.
+    delay *= 0.75 + QRandomGenerator::global()->bounded(0.5);
+    return std::chrono::milliseconds(static_cast<std::int64_t>(delay));
+}
+
+void MemberSide::retryLater() { m_retryTimer.start(backoff(m_tries++)); }
 
 void MemberSide::onHostClosed(PeerLink::CloseReason reason)
 {
@@ -266,7 +311,7 @@ void MemberSide::onHostClosed(PeerLink::CloseReason reason)
         m_state = State::Idle;
         break;
     case State::Joined:
-        beginReconnect(std::chrono::milliseconds(0));
+        linkBroke();
         break;
     case State::Reconnecting:
         // It accepted the connection but closed it or said nothing.
@@ -291,6 +336,10 @@ RosterEntry MemberSide::reachable(RosterEntry entry) const
 void MemberSide::applyWelcome(const WelcomeFrame &w, bool fresh)
 {
     m_link->setEstablished();
+    m_link->setLabel(QStringLiteral("host %1 (%2:%3)").arg(w.hostId).arg(m_hostAddress).arg(m_hostPort));
+    m_linkClock.start();
+    qCInfo(lcSession) << (fresh ? "joined" : "resumed") << "as player" << w.playerId << "with host" << w.hostId
+                      << "in epoch" << w.epoch;
     m_ownId = static_cast<PlayerId>(w.playerId);
     m_token = w.token;
     m_epoch = w.epoch;
@@ -326,9 +375,7 @@ void MemberSide::onDeliver(const DeliverFrame &d)
         return;
     if (!eventConcerns(EventKind::Message, d.from, d.to, static_cast<std::uint32_t>(m_ownId)))
         return; // its own send to all, or meant for someone else
-    m_record.push_back(d);
-    if (m_record.size() > static_cast<std::size_t>(m_settings.historyCapacity))
-        m_record.pop_front();
+    remember(d);
     m_sink.deliverLocal(static_cast<PlayerId>(d.from), static_cast<PlayerId>(d.to), d.payload);
 }
 
@@ -336,19 +383,29 @@ void MemberSide::onAck(const AckFrame &ack)
 {
     while (!m_unacked.empty() && m_unacked.front().csn <= ack.csn) {
         const SendFrame &sent = m_unacked.front();
-        if (sent.csn == ack.csn && ack.seq != 0) {
-            m_record.push_back(
-                DeliverFrame{ack.seq, static_cast<std::uint32_t>(m_ownId), sent.to, sent.csn, sent.payload});
-            if (m_record.size() > static_cast<std::size_t>(m_settings.historyCapacity))
-                m_record.pop_front();
-        }
+        if (sent.csn == ack.csn && ack.seq != 0)
+            remember(DeliverFrame{ack.seq, static_cast<std::uint32_t>(m_ownId), sent.to, sent.csn, sent.payload});
         m_unacked.pop_front();
+    }
+}
+
+// Kept for a new host, within the same bounds as the host's history.
+void MemberSide::remember(const DeliverFrame &d)
+{
+    m_record.push_back(d);
+    m_recordBytes += d.payload.size();
+    while (m_record.size() > 1
+           && (m_record.size() > static_cast<std::size_t>(m_settings.historyCapacity)
+               || m_recordBytes > m_settings.historyBytes)) {
+        m_recordBytes -= m_record.front().payload.size();
+        m_record.pop_front();
     }
 }
 
 void MemberSide::beginReconnect(std::chrono::milliseconds delay)
 {
     m_state = State::Reconnecting;
+    m_tries = 0;
     m_oldHost = m_hostId;
     m_skipOldHost = false;
     m_movedOn = false;
@@ -381,8 +438,7 @@ void MemberSide::onNotHost(const RejectFrame &reject)
         // replaced; anyone else may still be about to take over.
         if (m_target == m_oldHost && !m_skipOldHost)
             return giveUpOldHost();
-        m_retryTimer.start(m_settings.retryDelay);
-        return;
+        return retryLater();
     }
     if (named == m_oldHost) {
         // Someone still has the old host: it lives, and only our own path
@@ -397,7 +453,7 @@ void MemberSide::onNotHost(const RejectFrame &reject)
         if (m_target == m_oldHost)
             m_unreachable.insert(m_oldHost);
     }
-    m_retryTimer.start(m_settings.retryDelay);
+    retryLater();
 }
 
 void MemberSide::attempt()
@@ -405,7 +461,8 @@ void MemberSide::attempt()
     if (m_state != State::Reconnecting)
         return;
     if (m_reconnectClock.elapsed() > m_settings.migrationTimeout.count())
-        return lose();
+        return lose(m_movedOn ? QStringLiteral("No player could take over as host in time")
+                              : QStringLiteral("The host could not be reached again in time"));
     if (m_redirect) {
         m_target = m_redirect->id;
         m_targetAddress = m_redirect->address;
@@ -428,7 +485,7 @@ void MemberSide::attempt()
             }
         }
         if (!next || !(m_flags & kSessionFlagMigrateHost))
-            return lose();
+            return lose(QStringLiteral("The host is gone and nobody can take over"));
         if (static_cast<PlayerId>(next->id) == m_ownId) {
             m_state = State::Promoted;
             Q_EMIT promoted();
@@ -444,6 +501,11 @@ void MemberSide::attempt()
         m_attemptTimer.start(std::min(left, m_settings.connectTimeout));
         return;
     }
+    qCDebug(lcSession).noquote() << QStringLiteral("trying player %1 at %2:%3 (retry %4)")
+                                        .arg(m_target)
+                                        .arg(m_targetAddress)
+                                        .arg(m_targetPort)
+                                        .arg(m_tries);
     m_attemptSocket = new QTcpSocket(this);
     connect(m_attemptSocket, &QTcpSocket::connected, this, &MemberSide::attemptConnected);
     connect(m_attemptSocket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
@@ -492,18 +554,14 @@ void MemberSide::attemptFailed(Failure why)
         // for the resume grace, so it is tried that long. A refusal (nobody
         // listens) or an accepted connection that stays silent (a stopped
         // or broken host) means it cannot serve anyone.
-        if (why == Failure::Unreachable && m_oldHostClock.elapsed() < m_settings.resumeGrace.count()) {
-            m_retryTimer.start(m_settings.retryDelay);
-            return;
-        }
+        if (why == Failure::Unreachable && m_oldHostClock.elapsed() < m_settings.resumeGrace.count())
+            return retryLater();
         return giveUpOldHost();
     }
     // A would-be successor that accepted but did not answer is busy taking
     // over: ask again. One that cannot be reached is passed over.
-    if (why == Failure::Silent) {
-        m_retryTimer.start(m_settings.retryDelay);
-        return;
-    }
+    if (why == Failure::Silent)
+        return retryLater();
     m_unreachable.insert(m_target);
     m_retryTimer.start(0);
 }
@@ -526,8 +584,10 @@ void MemberSide::sendRecord(std::uint64_t fromSeq)
     m_link->send(encodeEmpty(FrameKind::ReplayEnd));
 }
 
-void MemberSide::lose()
+void MemberSide::lose(const QString &why)
 {
+    qCWarning(lcSession).noquote() << "session lost:" << why;
+    m_lostReason = why;
     m_retryTimer.stop();
     m_attemptTimer.stop();
     if (m_link) {

@@ -45,6 +45,8 @@ public:
     PlayerId ownId() const { return m_ownId; }
     PlayerId hostId() const { return m_hostId; }
     bool isJoined() const { return m_state == State::Joined; }
+    // After sessionLost(): a sentence for the user.
+    const QString &lostReason() const { return m_lostReason; }
 
     // For the take-over, after promoted() was emitted.
     TakeoverState takeoverState() const;
@@ -83,7 +85,13 @@ private:
     void onNotHost(const RejectFrame &reject);
     void resendUnacked();
     void sendRecord(std::uint64_t fromSeq);
-    void lose();
+    void lose(const QString &why);
+    // The link to the host broke after it was set up: reconnect, backing
+    // off when that keeps happening. False when it gave up instead.
+    bool linkBroke();
+    std::chrono::milliseconds backoff(int step) const;
+    void retryLater();
+    void remember(const DeliverFrame &d);
     void refuseIncoming();
     PeerLink *makeLink(QTcpSocket *socket);
     std::chrono::milliseconds outageLeft() const;
@@ -111,6 +119,8 @@ private:
     std::uint64_t m_nextCsn = 1;
     std::deque<SendFrame> m_unacked;
     std::deque<DeliverFrame> m_record; // recent messages, for a new host
+    std::int64_t m_recordBytes = 0;
+    QString m_lostReason;
 
     // Reconnection.
     PlayerId m_oldHost = 0;
@@ -126,6 +136,9 @@ private:
     QTcpSocket *m_attemptSocket = nullptr;
     QTimer m_attemptTimer;
     QTimer m_retryTimer;
+    int m_tries = 0;             // retries within this search for a host
+    int m_quickBreaks = 0;       // links that broke soon after being set up, in a row
+    QElapsedTimer m_linkClock;   // since the current link to a host was set up
     QElapsedTimer m_outageClock; // test hook: simulated network outage
     std::chrono::milliseconds m_outage{0};
 };

@@ -1,6 +1,7 @@
 #include "PeerLink.h"
 
 #include "Frames.h"
+#include "SessionLog.h"
 
 #include <QPointer>
 #include <QTcpSocket>
@@ -35,6 +36,27 @@ PeerLink::Burst::~Burst()
         link->flushBurst();
 }
 
+const char *PeerLink::describe(CloseReason reason)
+{
+    switch (reason) {
+    case CloseReason::PeerClosed:
+        return "the other side closed it or the connection broke";
+    case CloseReason::Silent:
+        return "nothing heard for the dead time-out";
+    case CloseReason::BadFrame:
+        return "invalid framing";
+    case CloseReason::HandshakeTimeout:
+        return "no handshake in time";
+    case CloseReason::RateLimited:
+        return "over the input rate limit";
+    case CloseReason::OutputOverflow:
+        return "too much unsent output (not reading)";
+    case CloseReason::Local:
+        return "closed here";
+    }
+    return "?";
+}
+
 PeerLink::PeerLink(QTcpSocket *socket, const TransportSettings &settings, QObject *parent)
     : QObject(parent)
     , m_socket(socket)
@@ -42,6 +64,7 @@ PeerLink::PeerLink(QTcpSocket *socket, const TransportSettings &settings, QObjec
     , m_tokens(settings.rateLimitBurst)
 {
     m_socket->setParent(this);
+    m_label = QStringLiteral("%1:%2").arg(m_socket->peerAddress().toString()).arg(m_socket->peerPort());
     // Small frames written one by one must not wait for Nagle's algorithm.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_lastHeard.start();
@@ -131,6 +154,7 @@ void PeerLink::closeGracefully()
 {
     if (m_closed)
         return;
+    qCDebug(lcSession).noquote() << "link to" << m_label << "closed here after its last frames";
     flushBurst();
     t_waiting.removeOne(this);
     m_closed = true;
@@ -157,6 +181,7 @@ void PeerLink::abort()
 {
     if (m_closed)
         return;
+    qCDebug(lcSession).noquote() << "link to" << m_label << "dropped here";
     m_closed = true;
     m_tick.stop();
     m_handshake.stop();
@@ -200,7 +225,7 @@ void PeerLink::onReadyRead()
         if (frame.status == DecodedFrame::Status::NeedMore)
             break;
         if (frame.status == DecodedFrame::Status::Bad) {
-            fail(CloseReason::BadFrame);
+            fail(CloseReason::BadFrame, frame.problem);
             return;
         }
         // History replays after a host change are bounded by the receiver instead.
@@ -236,10 +261,16 @@ void PeerLink::onTick()
         send(encodeEmpty(FrameKind::Ping));
 }
 
-void PeerLink::fail(CloseReason reason)
+void PeerLink::fail(CloseReason reason, const char *detail)
 {
     if (m_closed)
         return;
+    const QString why = detail ? QStringLiteral("%1 (%2)").arg(QLatin1String(describe(reason)), QLatin1String(detail))
+                               : QLatin1String(describe(reason));
+    if (reason == CloseReason::PeerClosed || reason == CloseReason::Silent)
+        qCInfo(lcSession).noquote() << "link to" << m_label << "closed:" << why;
+    else
+        qCWarning(lcSession).noquote() << "link to" << m_label << "closed:" << why;
     m_closed = true;
     m_tick.stop();
     m_handshake.stop();

@@ -40,7 +40,12 @@ public:
     PeerLink(QTcpSocket *socket, const TransportSettings &settings, QObject *parent = nullptr);
     ~PeerLink() override;
 
+    static const char *describe(CloseReason reason);
+
     void setFrameHandler(FrameHandler handler) { m_onFrame = std::move(handler); }
+    // Who is at the other end, for logs ("player 3"); the address by default.
+    void setLabel(const QString &label) { m_label = label; }
+    const QString &label() const { return m_label; }
     void setCloseHandler(CloseHandler handler) { m_onClose = std::move(handler); }
 
     // The first frame must arrive before the deadline, until the owner says
@@ -81,13 +86,14 @@ private:
     void write(QByteArrayView bytes);
     void flushBurst();
     void onTick();
-    void fail(CloseReason reason);
+    void fail(CloseReason reason, const char *detail = nullptr);
     bool takeToken();
 
     QTcpSocket *m_socket;
     const TransportSettings &m_settings;
     FrameHandler m_onFrame;
     CloseHandler m_onClose;
+    QString m_label;
     QByteArray m_in;
     qsizetype m_inPos = 0;
     QByteArray m_out; // sent during a burst, written when it ends

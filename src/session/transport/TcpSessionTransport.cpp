@@ -4,6 +4,7 @@
 #include "HostCore.h"
 #include "MemberSide.h"
 #include "SessionAddress.h"
+#include "SessionLog.h"
 #include "SessionSearch.h"
 
 #include "core/Questions.h"
@@ -104,6 +105,9 @@ bool TcpSessionTransport::Open(const SessionDescription &desc, OpenMode mode)
     }
     if (desc.guidApplication.isEmpty() || desc.maxPlayers <= 0)
         return fail(QStringLiteral("The session description is incomplete"));
+    // Every Welcome carries it; a longer one would be refused by every member.
+    if (desc.sessionName.toUtf8().size() > qsizetype(kMaxNameBytes))
+        return fail(QStringLiteral("The session name is too long (at most %1 bytes)").arg(kMaxNameBytes));
     m_host = new HostCore(m_settings, desc, m_roster, *this, this);
     connect(m_host, &HostCore::deposed, this, &TcpSessionTransport::standDown);
     QString error;
@@ -138,12 +142,17 @@ std::optional<PlayerId> TcpSessionTransport::CreatePlayer(const QString &name)
         fail(QStringLiteral("A player needs a name, and one transport serves one player"));
         return std::nullopt;
     }
+    if (name.toUtf8().size() > qsizetype(kMaxNameBytes)) {
+        fail(QStringLiteral("The player name is too long (at most %1 bytes)").arg(kMaxNameBytes));
+        return std::nullopt;
+    }
     if (m_host) {
         m_ownId = m_host->createLocalPlayer(name);
         return m_ownId;
     }
     m_member = new MemberSide(m_settings, m_roster, *this, this);
     connect(m_member, &MemberSide::promoted, this, &TcpSessionTransport::becomeHost);
+    connect(m_member, &MemberSide::sessionLost, this, &TcpSessionTransport::onSessionLost);
     QString error;
     if (!m_member->join(m_session.hostAddress, m_session.hostPort, m_session.guidApplication, name, &error)) {
         delete std::exchange(m_member, nullptr);
@@ -191,6 +200,15 @@ void TcpSessionTransport::standDown()
     }
 }
 
+// The member gave up reaching any host: the others have left (notice 5
+// each, already sent) and the user is told why once.
+void TcpSessionTransport::onSessionLost()
+{
+    m_lost = m_member ? m_member->lostReason() : QStringLiteral("The session was lost");
+    m_error = m_lost;
+    noticeLocal(NOTICE_SESSION_LOST, m_ownId);
+}
+
 bool TcpSessionTransport::SendEx(PlayerId from, PlayerId to, int flags, const MessageBuffer &message)
 {
     Q_UNUSED(flags); // every send is guaranteed
@@ -198,6 +216,12 @@ bool TcpSessionTransport::SendEx(PlayerId from, PlayerId to, int flags, const Me
         return fail(QStringLiteral("Sender %1 is not this participant").arg(from));
     if (m_deposed)
         return fail(QStringLiteral("Another player took over as host while this copy was not responding"));
+    if (!m_lost.isEmpty())
+        return fail(m_lost);
+    if (const auto limit = maxPayloadFor(m_settings.maxFrameBytes); message.bytes().size() > qsizetype(limit))
+        return fail(QStringLiteral("The message is too long to send (%1 bytes, at most %2)")
+                        .arg(message.bytes().size())
+                        .arg(limit));
     const bool sent =
         m_host ? m_host->sendFromLocal(to, message.bytes()) : (m_member && m_member->send(to, message.bytes()));
     return sent ? true : fail(QStringLiteral("Player %1 is not in the session").arg(to));

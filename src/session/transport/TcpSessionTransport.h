@@ -63,6 +63,7 @@ private:
     void scheduleEvent();
     void becomeHost();
     void standDown();
+    void onSessionLost();
     bool fail(const QString &error);
 
     core::Questions *m_questions;
@@ -72,6 +73,7 @@ private:
     OpenMode m_mode = OpenMode::Join;
     bool m_open = false;
     bool m_deposed = false; // replaced as host while not responding
+    QString m_lost;         // why the session was lost, once a member gave up
     Roster m_roster;
     HostCore *m_host = nullptr;
     MemberSide *m_member = nullptr;

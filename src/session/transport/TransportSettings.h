@@ -26,10 +26,19 @@ struct TransportSettings
     std::chrono::milliseconds searchTime = 1500ms; // blank-address search
     std::chrono::milliseconds connectTimeout = 2000ms;
     std::chrono::milliseconds handshakeTimeout = 3000ms;
-    std::chrono::milliseconds pingInterval = 1000ms;     // sent after this much idle time
-    std::chrono::milliseconds deadTimeout = 5000ms;      // silence that means the peer is gone
-    std::chrono::milliseconds resumeGrace = 4000ms;      // how long a dropped member may come back
-    std::chrono::milliseconds retryDelay = 100ms;        // between reconnection attempts
+    std::chrono::milliseconds pingInterval = 1000ms; // sent after this much idle time
+    std::chrono::milliseconds deadTimeout = 5000ms;  // silence that means the peer is gone
+    std::chrono::milliseconds resumeGrace = 4000ms;  // how long a dropped member may come back
+    // Between reconnection attempts: the first waits retryDelay, each further
+    // one twice as long (with some jitter), up to retryDelayMax.
+    std::chrono::milliseconds retryDelay = 100ms;
+    std::chrono::milliseconds retryDelayMax = 1000ms;
+    // A member whose link to the host breaks again and again soon after it
+    // was set up (the host or the path to it refuses what it gets) gives up
+    // after this many breaks in a row; a link that lasted stableLinkTime
+    // ends the run.
+    int maxQuickBreaks = 6;
+    std::chrono::milliseconds stableLinkTime = 5000ms;
     std::chrono::milliseconds migrationTimeout = 8000ms; // give up finding a new host
 
     std::uint32_t maxFrameBytes = 64 * 1024;
@@ -38,6 +47,9 @@ struct TransportSettings
     double rateLimitFramesPerSecond = 2000.0;
     double rateLimitBurst = 4000.0;
     int historyCapacity = 8192; // sequenced events kept for resume and host take-over
+    // ... and at most this many bytes of them. Half the output cap: a resume
+    // that replays all of it still fits in the member's backlog.
+    std::int64_t historyBytes = 4 * 1024 * 1024;
 };
 
 } // namespace vellmar::session
