@@ -16,6 +16,7 @@
 // stays on 127.0.0.1. Asserts nothing.
 //
 //   bench_transport_server [--members N] [--seconds S] [--rounds R] [--flood MSGS_PER_SENDER]
+//   bench_transport_server --host PATH [...]     another build of the host program (to compare two)
 //   bench_transport_server --attach PORT [...]   one run against a server already listening on PORT
 #include "RawWire.h"
 
@@ -597,6 +598,15 @@ std::string siblingPath(const char *name)
     return dir + name;
 }
 
+const char *stringOption(int argc, char **argv, const char *name)
+{
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], name) == 0)
+            return argv[i + 1];
+    }
+    return nullptr;
+}
+
 int intOption(int argc, char **argv, const char *name, int fallback)
 {
     for (int i = 1; i + 1 < argc; ++i) {
@@ -627,7 +637,8 @@ int main(int argc, char **argv)
         printRun("server", f);
         return f.ok ? 0 : 1;
     }
-    const std::string host = siblingPath("bench_transport_host");
+    const char *hostOption = stringOption(argc, argv, "--host");
+    const std::string host = hostOption ? hostOption : siblingPath("bench_transport_host");
     const std::string floor = siblingPath("bench_transport_floor");
     std::printf("%d members (raw sockets, one epoll thread) against a server in a child process; "
                 "%d s at 1,000 sends to all per second; flood of 4 senders x %d sends to all\n",
