@@ -91,6 +91,28 @@ private Q_SLOTS:
         QVERIFY(sameOrder(all));
     }
 
+    // The host's application answers from its receive handler, while what
+    // the host relayed in the same pass may not be written yet. A member
+    // drops an event numbered below one it already took, so the answer must
+    // not overtake the message it answers.
+    void hostsAnswerFollowsTheMessageItAnswers()
+    {
+        const auto s = fastSettings();
+        Peer host(s), a(s), b(s);
+        QVERIFY(host.host(QStringLiteral("GM(DM)")));
+        QVERIFY(joinAll(host.port(), {&a, &b}));
+        QVERIFY(settled({&host, &a, &b}));
+        bool answered = false;
+        connect(&host.transport(), &SessionTransport::receiveEvent, &host, [&] {
+            if (!answered && host.texts().contains(QStringLiteral("request")))
+                answered = host.say(QStringLiteral("answer"));
+        });
+        QVERIFY(a.say(QStringLiteral("request")));
+        QVERIFY(a.got(QStringLiteral("answer")));
+        QVERIFY(b.got(QStringLiteral("answer")));
+        QCOMPARE(b.texts(), QStringList({QStringLiteral("request"), QStringLiteral("answer")}));
+    }
+
     void sendsReachOnlyTheAddresseeUnderTheRealSendersId()
     {
         const auto s = fastSettings();

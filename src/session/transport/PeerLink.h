@@ -65,8 +65,8 @@ public:
     void abort();
 
     // While one lives on this thread, frames sent on any link wait and go
-    // out together, one write per link, when the last one ends. Every
-    // read of input runs inside one.
+    // out together, one write per link, once the event loop has handled the
+    // other input that is ready. Every read of input runs inside one.
     class Burst
     {
     public:
@@ -82,6 +82,7 @@ public:
     qint64 pendingOutput() const;
 
 private:
+    static void flushWaiting();
     void onReadyRead();
     void write(QByteArrayView bytes);
     void flushBurst();
