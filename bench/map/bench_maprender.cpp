@@ -4,7 +4,7 @@
 #include "map/MapRenderer.h"
 #include "map/MapState.h"
 #include "map/PictureLoader.h"
-#include "tokens/Collections.h"
+#include "table/Collections.h"
 
 #include <QGuiApplication>
 #include <QImageReader>
@@ -38,13 +38,13 @@ QImage makePicture()
     return picture;
 }
 
-void addRecords(tokens::MarkerCollection &markers, tokens::IconCollection &icons)
+void addRecords(table::MarkerCollection &markers, table::IconCollection &icons)
 {
     QRandomGenerator random(7);
     const QStringList players{QStringLiteral("Aldric (DM)"), QStringLiteral("Brenna"), QStringLiteral("Corvin"),
                               QStringLiteral("Dagny"), QStringLiteral("Eskil")};
     for (int i = 1; i <= 1000; ++i) {
-        auto m = std::make_shared<tokens::CMarker>();
+        auto m = std::make_shared<table::CMarker>();
         m->id = i;
         m->mapX = random.bounded(mapSide);
         m->mapY = random.bounded(mapSide);
@@ -53,7 +53,7 @@ void addRecords(tokens::MarkerCollection &markers, tokens::IconCollection &icons
         markers.add(m);
     }
     for (int i = 1; i <= 200; ++i) {
-        auto c = std::make_shared<tokens::CIcon>();
+        auto c = std::make_shared<table::CIcon>();
         c->id = i;
         c->mapX = random.bounded(mapSide);
         c->mapY = random.bounded(mapSide);
@@ -105,8 +105,8 @@ int main(int argc, char **argv)
     MapState state;
     state.picture = makePicture();
     state.mapLoaded = true;
-    tokens::MarkerCollection markers;
-    tokens::IconCollection icons;
+    table::MarkerCollection markers;
+    table::IconCollection icons;
     addRecords(markers, icons);
     const auto selected = markers.find(500);
     MapScene scene{&markers, &icons, selected.get(), 0, true};

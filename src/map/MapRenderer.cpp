@@ -96,10 +96,10 @@ void MapRenderer::paintPicture(QPainter &painter, const QImage &picture, const V
     painter.drawImage(visible, *level.image, source);
 }
 
-void MapRenderer::paintIcons(QPainter &painter, const tokens::IconCollection &icons, const ViewGeometry &geometry)
+void MapRenderer::paintIcons(QPainter &painter, const table::IconCollection &icons, const ViewGeometry &geometry)
 {
     const QRect view(0, 0, geometry.viewWidth, geometry.viewHeight);
-    icons.forEach([&](const tokens::CIcon &icon) {
+    icons.forEach([&](const table::CIcon &icon) {
         const auto position = geometry.viewPixel(icon.mapX, icon.mapY);
         if (!position)
             return;
@@ -123,12 +123,12 @@ void MapRenderer::paintIcons(QPainter &painter, const tokens::IconCollection &ic
     });
 }
 
-void MapRenderer::paintMarkers(QPainter &painter, const tokens::MarkerCollection &markers, const ViewGeometry &geometry)
+void MapRenderer::paintMarkers(QPainter &painter, const table::MarkerCollection &markers, const ViewGeometry &geometry)
 {
     const QRect view(0, 0, geometry.viewWidth, geometry.viewHeight);
     const double z = geometry.z;
     const double dotRadius = 2 * z;
-    markers.forEach([&](const tokens::CMarker &marker) {
+    markers.forEach([&](const table::CMarker &marker) {
         const auto position = geometry.viewPixel(marker.mapX, marker.mapY);
         if (!position)
             return; // so far outside the view that it cannot show
@@ -147,7 +147,7 @@ void MapRenderer::paintMarkers(QPainter &painter, const tokens::MarkerCollection
     });
 }
 
-void MapRenderer::paintSelection(QPainter &painter, const tokens::CMarker &marker, std::int32_t ownPlayerID,
+void MapRenderer::paintSelection(QPainter &painter, const table::CMarker &marker, std::int32_t ownPlayerID,
                                  const ViewGeometry &geometry) const
 {
     const auto position = geometry.viewPixel(marker.mapX, marker.mapY);

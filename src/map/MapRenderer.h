@@ -37,9 +37,9 @@ public:
 
 private:
     void paintPicture(QPainter &painter, const QImage &picture, const ViewGeometry &geometry);
-    void paintIcons(QPainter &painter, const tokens::IconCollection &icons, const ViewGeometry &geometry);
-    void paintMarkers(QPainter &painter, const tokens::MarkerCollection &markers, const ViewGeometry &geometry);
-    void paintSelection(QPainter &painter, const tokens::CMarker &marker, std::int32_t ownPlayerID,
+    void paintIcons(QPainter &painter, const table::IconCollection &icons, const ViewGeometry &geometry);
+    void paintMarkers(QPainter &painter, const table::MarkerCollection &markers, const ViewGeometry &geometry);
+    void paintSelection(QPainter &painter, const table::CMarker &marker, std::int32_t ownPlayerID,
                         const ViewGeometry &geometry) const;
 
     PictureLevels m_levels;

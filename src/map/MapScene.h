@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tokens/Collections.h"
+#include "table/Collections.h"
 
 #include <cstdint>
 
@@ -9,10 +9,10 @@ namespace vellmar::map {
 // What the view shows besides the map itself, read afresh for every drawing.
 struct MapScene
 {
-    const tokens::MarkerCollection *markers = nullptr;
-    const tokens::IconCollection *icons = nullptr;
-    const tokens::CMarker *selectedMarker = nullptr; // ringed; null when nothing is selected
-    std::int32_t ownPlayerID = 0;                    // a selected marker of this id gets the yellow ring
+    const table::MarkerCollection *markers = nullptr;
+    const table::IconCollection *icons = nullptr;
+    const table::CMarker *selectedMarker = nullptr; // ringed; null when nothing is selected
+    std::int32_t ownPlayerID = 0;                   // a selected marker of this id gets the yellow ring
     bool showGrid = true;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CMarker.h"
+#include "table/CMarker.h"
 
 #include <cstdint>
 
@@ -21,10 +21,10 @@ inline bool mayAnnounceMarker(MarkerActor actor) { return actor.isMaster; }
 
 // Text and position (the modify dialog, dragging): the marker's owner only;
 // the master may not change a player's marker either.
-inline bool mayChangeMarker(const CMarker &marker, MarkerActor actor) { return marker.UserID == actor.playerId; }
+inline bool mayChangeMarker(const table::CMarker &marker, MarkerActor actor) { return marker.UserID == actor.playerId; }
 
 // The owner, and the master for any marker.
-inline bool mayRemoveMarker(const CMarker &marker, MarkerActor actor)
+inline bool mayRemoveMarker(const table::CMarker &marker, MarkerActor actor)
 {
     return marker.UserID == actor.playerId || actor.isMaster;
 }

@@ -32,7 +32,7 @@ const frmMain::TransportFactory noSession = [](core::Questions &) {
     return std::unique_ptr<session::SessionTransport>();
 };
 
-QRect pixels(int l, int t, int w, int h) { return vellmar::app::toPixels({l, t, w, h}); }
+QRect pixels(int l, int t, int w, int h) { return vellmar::ui::toPixels({l, t, w, h}); }
 
 } // namespace
 

@@ -4,7 +4,7 @@
 #include <QtTest/QTest>
 
 using vellmar::app::MainLayout;
-using vellmar::app::TwipRect;
+using vellmar::ui::TwipRect;
 
 namespace {
 

@@ -191,7 +191,7 @@ private Q_SLOTS:
     void hostingShowsStatusLinesAndAsksForAUsableName()
     {
         Participant master;
-        auto offlineIcon = std::make_shared<tokens::CIcon>();
+        auto offlineIcon = std::make_shared<table::CIcon>();
         offlineIcon->id = master.w().NextIconID();
         master.w().state().icons.add(offlineIcon);
         master.questions.textAnswers = {QStringLiteral("  "), std::nullopt, QStringLiteral("a;b"),

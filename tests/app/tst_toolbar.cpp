@@ -1,6 +1,6 @@
 #include "ScriptedQuestions.h"
-#include "app/layout/Twips.h"
 #include "app/toolbar/frmToolbar.h"
+#include "ui/Twips.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -48,7 +48,7 @@ private Q_SLOTS:
         QVERIFY(f.form->findChild<QToolBar *>(QStringLiteral("Toolbar1")));
         auto *close = f.form->findChild<QPushButton *>(QStringLiteral("btnClose"));
         QCOMPARE(close->text(), QStringLiteral("Close"));
-        QCOMPARE(close->geometry(), vellmar::app::toPixels({120, 2160, 975, 375}));
+        QCOMPARE(close->geometry(), vellmar::ui::toPixels({120, 2160, 975, 375}));
 
         const char *const table[][2] = {{"Objects", "Allows you to add, remove and position objects"},
                                         {"Markers", "Place or remove a marker"},

@@ -1,10 +1,10 @@
 #include "RecordingSender.h"
-#include "app/MainWindowApi.h"
-#include "app/state/SharedState.h"
-#include "chat/LogLine.h"
 #include "chat/forms/Form2.h"
 #include "chat/forms/PrivateChats.h"
 #include "chat/forms/frmPartyChat.h"
+#include "table/Table.h"
+#include "ui/LogLine.h"
+#include "ui/MainWindowApi.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -16,7 +16,7 @@ using namespace vellmar;
 
 namespace {
 
-class FakeMainWindow final : public app::MainWindowApi
+class FakeMainWindow final : public ui::MainWindowApi
 {
 public:
     int restored = 0;
@@ -32,7 +32,7 @@ QString logText(const QPlainTextEdit *edit) { return edit->toPlainText().replace
 
 struct Session
 {
-    app::SharedState state;
+    table::Table state;
     RecordingSender sender;
     Session(const QString &name)
     {
@@ -51,7 +51,7 @@ private Q_SLOTS:
     void partyLineIsSentOnceEchoedAndKeptWhileHidden()
     {
         Session session(QStringLiteral("Ranger"));
-        chat::frmPartyChat party(session.state);
+        chat::frmPartyChat party(session.state.identity(), session.state.outbox());
         party.show();
         QVERIFY(QTest::qWaitForWindowExposed(&party));
         QCOMPARE(party.windowTitle(), QStringLiteral("Party Chat"));
@@ -83,7 +83,7 @@ private Q_SLOTS:
     void chatWindowsKeepTheirLayoutAndFocusRules()
     {
         Session session(QStringLiteral("Ranger"));
-        chat::frmPartyChat party(session.state);
+        chat::frmPartyChat party(session.state.identity(), session.state.outbox());
         party.show();
         QVERIFY(QTest::qWaitForWindowExposed(&party));
         QVERIFY(party.btnEnter()->geometry().right() < 0); // hidden default button
@@ -103,7 +103,7 @@ private Q_SLOTS:
         Session session(QStringLiteral("Red"));
         FakeMainWindow mainWindow;
         QWidget owner;
-        chat::PrivateChats chats(session.state, mainWindow, &owner);
+        chat::PrivateChats chats(session.state.identity(), session.state.outbox(), mainWindow, &owner);
 
         chats.openFromPlayerList(7, QStringLiteral("Blue"));
         chats.openFromPlayerList(7, QStringLiteral("Blue"));
@@ -148,21 +148,21 @@ private Q_SLOTS:
     void logsKeepOnlyTheirNewestLines()
     {
         Session session(QStringLiteral("Ranger"));
-        chat::frmPartyChat party(session.state);
+        chat::frmPartyChat party(session.state.identity(), session.state.outbox());
         QTextDocument &log = *party.txtChat->document();
         const int overflow = 500;
-        for (int i = 0; i < chat::logLineLimit + overflow; ++i)
+        for (int i = 0; i < ui::logLineLimit + overflow; ++i)
             party.Display(QStringLiteral("line %1").arg(i));
-        QCOMPARE(log.blockCount(), chat::logLineLimit);
+        QCOMPARE(log.blockCount(), ui::logLineLimit);
         QCOMPARE(log.firstBlock().text(), QStringLiteral("line %1").arg(overflow));
-        QCOMPARE(log.lastBlock().text(), QStringLiteral("line %1").arg(chat::logLineLimit + overflow - 1));
+        QCOMPARE(log.lastBlock().text(), QStringLiteral("line %1").arg(ui::logLineLimit + overflow - 1));
         QVERIFY(!log.isUndoAvailable()); // no hidden second copy of everything shown
 
         // Long lines: the character budget decides, the newest line stays whole.
         const QString longLine(40000, u'x');
         for (int i = 0; i < 20; ++i)
             party.Display(longLine + QString::number(i));
-        QVERIFY(log.characterCount() <= chat::logCharacterLimit);
+        QVERIFY(log.characterCount() <= ui::logCharacterLimit);
         QCOMPARE(log.lastBlock().text(), longLine + u"19");
         QCOMPARE(log.firstBlock().text().left(40000), longLine);
         QCOMPARE(party.txtChat->textCursor().position(), log.characterCount() - 1); // the caret is at the end

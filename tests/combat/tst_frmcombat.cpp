@@ -1,6 +1,6 @@
 #include "ScriptedQuestions.h"
-#include "app/layout/Twips.h"
 #include "combat/forms/frmCombat.h"
+#include "ui/Twips.h"
 
 #include <QImage>
 #include <QLabel>
@@ -16,7 +16,7 @@ using vellmar::combat::frmCombat;
 
 namespace {
 
-QRect pixels(int l, int t, int w, int h) { return app::toPixels({l, t, w, h}); }
+QRect pixels(int l, int t, int w, int h) { return ui::toPixels({l, t, w, h}); }
 
 QStringList rows(const QListWidget *list)
 {

@@ -1,11 +1,11 @@
 #include "RecordingSender.h"
 #include "ScriptedQuestions.h"
 #include "ScriptedSource.h"
-#include "app/MainWindowApi.h"
-#include "app/layout/Twips.h"
-#include "app/state/SharedState.h"
 #include "dice/forms/frmDiceRoll.h"
 #include "session/protocol/Messages.h"
+#include "table/Table.h"
+#include "ui/MainWindowApi.h"
+#include "ui/Twips.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -22,7 +22,7 @@ using vellmar::dice::frmDiceRoll;
 
 namespace {
 
-class FakeMainWindow final : public app::MainWindowApi
+class FakeMainWindow final : public ui::MainWindowApi
 {
 public:
     QStringList displayed;
@@ -30,12 +30,12 @@ public:
     void RestoreWindow(QWidget &) override {}
 };
 
-QRect pixels(int l, int t, int w, int h) { return app::toPixels({l, t, w, h}); }
+QRect pixels(int l, int t, int w, int h) { return ui::toPixels({l, t, w, h}); }
 
 // One dice window with everything it talks to, shown offscreen.
 struct Fixture
 {
-    app::SharedState state;
+    table::Table state;
     FakeMainWindow mainWindow;
     ScriptedQuestions questions;
     RecordingSender sender;
@@ -48,7 +48,8 @@ struct Fixture
         state.sender = &sender;
         auto scripted = std::make_unique<ScriptedSource>();
         source = scripted.get();
-        form = std::make_unique<frmDiceRoll>(state, mainWindow, questions, nullptr, std::move(scripted));
+        form = std::make_unique<frmDiceRoll>(state.identity(), state.outbox(), mainWindow, questions, nullptr,
+                                             std::move(scripted));
         form->show();
     }
     template <typename W>
@@ -229,7 +230,7 @@ private Q_SLOTS:
         QTRY_VERIFY(closed.isNull());
 
         // A new window starts empty and rolls with its own clock-seeded generator.
-        frmDiceRoll reopened(f.state, f.mainWindow, f.questions);
+        frmDiceRoll reopened(f.state.identity(), f.state.outbox(), f.mainWindow, f.questions);
         QCOMPARE(reopened.txtRolls->toPlainText(), QString());
         QCOMPARE(reopened.txtDescription[0]->text(), QString());
         const float face = reopened.Random(20);

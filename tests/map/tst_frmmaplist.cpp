@@ -31,8 +31,8 @@ struct Host
     QCheckBox *showGrid = new QCheckBox(&window);
     QLabel *holder = new QLabel(&window);
     MapState state;
-    tokens::MarkerCollection markers;
-    tokens::IconCollection icons;
+    table::MarkerCollection markers;
+    table::IconCollection icons;
     bool resizing = false;
     MapViewController controller;
     ScriptedQuestions questions;

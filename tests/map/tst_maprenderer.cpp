@@ -52,9 +52,9 @@ double zoomAt(int step) { return zoomFactor(step, 1, 11); }
 struct Scene
 {
     MapState state;
-    tokens::MarkerCollection markers;
-    tokens::IconCollection icons;
-    std::shared_ptr<tokens::CMarker> selected;
+    table::MarkerCollection markers;
+    table::IconCollection icons;
+    std::shared_ptr<table::CMarker> selected;
     std::int32_t ownPlayerID = 7;
     bool showGrid = false;
     ViewGeometry geometry;
@@ -80,17 +80,17 @@ struct Scene
         renderer.paint(canvas, state, geometry, scene);
     }
 
-    std::shared_ptr<tokens::CMarker> addMarker(int id, int mapX, int mapY, const QString &info, const QString &player,
-                                               int userId = 7)
+    std::shared_ptr<table::CMarker> addMarker(int id, int mapX, int mapY, const QString &info, const QString &player,
+                                              int userId = 7)
     {
-        auto marker = std::make_shared<tokens::CMarker>(tokens::CMarker{info, player, mapX, mapY, id, userId});
+        auto marker = std::make_shared<table::CMarker>(table::CMarker{info, player, mapX, mapY, id, userId});
         markers.add(marker);
         return marker;
     }
     void addIcon(int mapX, int mapY, int size, std::int16_t maxHealth = 0, std::int16_t damage = 0)
     {
         const int id = static_cast<int>(icons.size()) + 1;
-        icons.add(std::make_shared<tokens::CIcon>(tokens::CIcon{damage, maxHealth, {}, size, mapX, mapY, id, 0, 0}));
+        icons.add(std::make_shared<table::CIcon>(table::CIcon{damage, maxHealth, {}, size, mapX, mapY, id, 0, 0}));
     }
 
     QRgb at(int x, int y) const { return canvas.pixel(x, y); }

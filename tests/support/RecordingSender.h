@@ -1,21 +1,22 @@
 #pragma once
 
-#include "session/protocol/MessageSender.h"
+#include "session/protocol/Messages.h"
+#include "table/MessageSender.h"
 
 #include <QList>
 
 #include <utility>
 
 // Records what a window would put on the wire; refuses when told to.
-class RecordingSender final : public vellmar::session::MessageSender
+class RecordingSender final : public vellmar::table::MessageSender
 {
 public:
     QList<std::pair<std::int32_t, vellmar::session::AppMessage>> sent;
     bool accept = true;
 
-    bool send(std::int32_t to, const vellmar::session::AppMessage &message) override
+    bool send(std::int32_t to, std::int32_t type, const QString &payload) override
     {
-        sent.append({to, message});
+        sent.append({to, vellmar::session::AppMessage{type, payload}});
         return accept;
     }
 };

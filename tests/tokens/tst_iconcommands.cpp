@@ -1,4 +1,4 @@
-#include "app/state/SharedState.h"
+#include "table/Table.h"
 #include "tokens/icons/IconCommands.h"
 #include "tokens/icons/IconDialogs.h"
 #include "tokens/icons/IconEdits.h"
@@ -11,6 +11,7 @@
 
 using namespace vellmar;
 using namespace vellmar::tokens;
+using vellmar::table::CIcon;
 
 namespace {
 
@@ -40,7 +41,7 @@ private:
 
 struct Fixture
 {
-    app::SharedState state;
+    table::Table state;
     Recorder recorder;
     int repaints = 0;
     IconCommands commands;
@@ -51,7 +52,7 @@ struct Fixture
     {}
     std::shared_ptr<CIcon> place(std::int32_t initiative = 15)
     {
-        return addPlacedIcon(state, {QStringLiteral("Goblin"), 0, 7, 12, initiative}, 100, 200);
+        return addPlacedIcon(state, {QStringLiteral("Goblin"), 0, 7, 12, initiative}, 100, 200, state.ownPlayerID);
     }
 };
 

@@ -1,13 +1,13 @@
 #include "ScriptedQuestions.h"
-#include "app/layout/Twips.h"
-#include "app/state/SharedState.h"
 #include "combat/forms/frmCombat.h"
+#include "table/Table.h"
 #include "tokens/icons/IconCommands.h"
 #include "tokens/icons/IconEdits.h"
 #include "tokens/icons/forms/CombatTrackerLink.h"
 #include "tokens/icons/forms/QtIconDialogs.h"
 #include "tokens/icons/forms/frmModifyIcon.h"
 #include "tokens/icons/forms/frmSetIcon.h"
+#include "ui/Twips.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -20,6 +20,7 @@
 
 using namespace vellmar;
 using namespace vellmar::tokens;
+using vellmar::table::CIcon;
 
 namespace {
 
@@ -55,10 +56,10 @@ struct Fixture
 {
     ScriptedQuestions questions;
     PopUpQuestions asker{questions};
-    app::SharedState state;
+    table::Table state;
     int repaints = 0;
     QPointer<combat::frmCombat> tracker;
-    QtIconDialogs dialogs{state, asker, [this] { ++repaints; }, nullptr};
+    QtIconDialogs dialogs{state.identity(), state.records(), asker, [this] { ++repaints; }, nullptr};
     CombatTrackerLink link{[this] {
         if (!tracker)
             tracker = new combat::frmCombat(questions);
@@ -123,14 +124,14 @@ void checkControls(IconForm *form, const QStringList &tabCycle)
         auto *box = form->findChild<QLineEdit *>(u"txt" + names[i]);
         auto *label = form->findChild<QLabel *>(u"lbl" + names[i]);
         QVERIFY2(box && label, qPrintable(names[i]));
-        QCOMPARE(box->geometry(), app::toPixels({1320, 120 + 420 * i, 2175, 315}));
-        QCOMPARE(label->geometry(), app::toPixels({120, 120 + 420 * i, 1095, 315}));
+        QCOMPARE(box->geometry(), ui::toPixels({1320, 120 + 420 * i, 2175, 315}));
+        QCOMPARE(label->geometry(), ui::toPixels({120, 120 + 420 * i, 1095, 315}));
         QCOMPARE(label->text(), captions[i]);
     }
     QCOMPARE(form->findChild<QPushButton *>(QStringLiteral("btnSet"))->text(), QStringLiteral("Set"));
     QCOMPARE(form->findChild<QPushButton *>(QStringLiteral("btnCancel"))->text(), QStringLiteral("Cancel"));
-    QCOMPARE(form->btnSet->geometry(), app::toPixels({1320, 2280, 1035, 375}));
-    QCOMPARE(form->btnCancel->geometry(), app::toPixels({2460, 2280, 1035, 375}));
+    QCOMPARE(form->btnSet->geometry(), ui::toPixels({1320, 2280, 1035, 375}));
+    QCOMPARE(form->btnCancel->geometry(), ui::toPixels({2460, 2280, 1035, 375}));
     QVERIFY(form->btnSet->isDefault());
 
     QStringList walked{QApplication::focusWidget()->objectName()};
@@ -223,7 +224,7 @@ private Q_SLOTS:
         QVERIFY(!place->isVisible());
         QVERIFY(f.state.icons.isEmpty());
 
-        const auto icon = addPlacedIcon(f.state, {QStringLiteral("Bear"), 1, 2, 3, 4}, 5, 6);
+        const auto icon = addPlacedIcon(f.state, {QStringLiteral("Bear"), 1, 2, 3, 4}, 5, 6, f.state.ownPlayerID);
         QPointer<frmModifyIcon> modify = f.openModify(icon);
         QTest::keyClicks(modify->txtName, QStringLiteral("Cub"));
         click(modify->btnCancel);
@@ -237,7 +238,8 @@ private Q_SLOTS:
     {
         Fixture f;
         f.state.ownPlayerID = 8;
-        const auto icon = addPlacedIcon(f.state, {QStringLiteral("Troll;"), -4, 30, 20, 2147483647}, 7, 9);
+        const auto icon =
+            addPlacedIcon(f.state, {QStringLiteral("Troll;"), -4, 30, 20, 2147483647}, 7, 9, f.state.ownPlayerID);
         QPointer<frmModifyIcon> form = f.openModify(icon);
         // Changed behind the dialog's back: "Set" writes every box back.
         *icon = CIcon{9, 9, QStringLiteral("x"), 9, 7, 9, icon->id, 8, 9};
@@ -250,7 +252,7 @@ private Q_SLOTS:
     void rolledInitiativeReachesTheTracker()
     {
         Fixture f;
-        const auto icon = addPlacedIcon(f.state, {QStringLiteral("Goblin"), 0, 7, 12, 15}, 0, 0);
+        const auto icon = addPlacedIcon(f.state, {QStringLiteral("Goblin"), 0, 7, 12, 15}, 0, 0, f.state.ownPlayerID);
         const std::optional<std::int32_t> total = f.commands.RollInitiative(icon.get());
         QVERIFY(total && *total >= 16 && *total <= 35);
         QVERIFY(f.tracker && f.tracker->lstTurn->count() == 1);

@@ -1,4 +1,4 @@
-#include "tokens/CIcon.h"
+#include "table/CIcon.h"
 #include "tokens/icons/IconEntry.h"
 #include "tokens/icons/NumberBox.h"
 
@@ -7,6 +7,7 @@
 #include <limits>
 
 using namespace vellmar::tokens;
+using vellmar::table::CIcon;
 
 class TestIconEntry : public QObject
 {

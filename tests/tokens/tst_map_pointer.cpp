@@ -1,4 +1,4 @@
-#include "app/state/SharedState.h"
+#include "table/Table.h"
 #include "tokens/pointer/MapPointer.h"
 
 #include <QtTest/QTest>
@@ -8,9 +8,9 @@ using tokens::MapPointer;
 
 namespace {
 
-std::shared_ptr<tokens::CMarker> addMarker(app::SharedState &state, std::int32_t id, QPoint at, std::int32_t owner)
+std::shared_ptr<table::CMarker> addMarker(table::Table &state, std::int32_t id, QPoint at, std::int32_t owner)
 {
-    auto marker = std::make_shared<tokens::CMarker>();
+    auto marker = std::make_shared<table::CMarker>();
     marker->id = id;
     marker->mapX = at.x();
     marker->mapY = at.y();
@@ -19,10 +19,10 @@ std::shared_ptr<tokens::CMarker> addMarker(app::SharedState &state, std::int32_t
     return marker;
 }
 
-std::shared_ptr<tokens::CIcon> addIcon(app::SharedState &state, std::int32_t id, QPoint at, std::int32_t size,
-                                       std::int32_t owner)
+std::shared_ptr<table::CIcon> addIcon(table::Table &state, std::int32_t id, QPoint at, std::int32_t size,
+                                      std::int32_t owner)
 {
-    auto icon = std::make_shared<tokens::CIcon>();
+    auto icon = std::make_shared<table::CIcon>();
     icon->id = id;
     icon->mapX = at.x();
     icon->mapY = at.y();
@@ -40,8 +40,8 @@ class TestMapPointer : public QObject
 private Q_SLOTS:
     void hoverReachAndPrecedence()
     {
-        app::SharedState state;
-        MapPointer pointer(state);
+        table::Table state;
+        MapPointer pointer(state.identity(), state.records());
         const auto first = addMarker(state, 1, {100, 100}, 0);
 
         // Exactly 5 map pixels away is within reach; (4, 4) is not.
@@ -69,10 +69,10 @@ private Q_SLOTS:
 
     void menuRightsFollowOwnershipAndRole()
     {
-        app::SharedState state;
+        table::Table state;
         state.ownPlayerID = 7;
         state.isMaster = false;
-        MapPointer pointer(state);
+        MapPointer pointer(state.identity(), state.records());
         addMarker(state, 1, {0, 0}, 7);
         addMarker(state, 2, {100, 0}, 9);
         addIcon(state, 1, {200, 0}, 10, 7);
@@ -97,9 +97,9 @@ private Q_SLOTS:
 
     void draggingKeepsTheGrabOffset()
     {
-        app::SharedState state;
+        table::Table state;
         state.ownPlayerID = 7;
-        MapPointer pointer(state);
+        MapPointer pointer(state.identity(), state.records());
         const auto own = addMarker(state, 1, {100, 100}, 7);
         const auto other = addMarker(state, 2, {300, 300}, 9);
 
@@ -130,8 +130,8 @@ private Q_SLOTS:
 
     void dragArithmeticSaturatesAtThePlaneEdge()
     {
-        app::SharedState state;
-        MapPointer pointer(state);
+        table::Table state;
+        MapPointer pointer(state.identity(), state.records());
         const auto far = addIcon(state, 1, {INT32_MAX, 0}, INT32_MAX, 0);
         pointer.SelectUnderPointer({0, 0});
         QVERIFY(pointer.beginDrag({0, 0}));

@@ -1,5 +1,5 @@
 #include "ScriptedQuestions.h"
-#include "app/state/SharedState.h"
+#include "table/Table.h"
 #include "tokens/markers/MarkerExchange.h"
 #include "tokens/markers/forms/frmModifyMarker.h"
 #include "tokens/markers/forms/frmSetMarker.h"
@@ -16,7 +16,7 @@ class TestMarkerDialogs : public QObject
 private Q_SLOTS:
     void setDialogRefusesSemicolonAndKeepsItsText()
     {
-        app::SharedState state;
+        table::Table state;
         ScriptedQuestions questions;
         tokens::MarkerExchange exchange(state, [] {});
         tokens::frmSetMarker dialog(exchange, questions);
@@ -52,7 +52,7 @@ private Q_SLOTS:
 
     void modifyingAMarkerThatWasRemovedMeanwhile()
     {
-        app::SharedState state;
+        table::Table state;
         ScriptedQuestions questions;
         int repaints = 0;
         tokens::MarkerExchange exchange(state, [&repaints] { ++repaints; });

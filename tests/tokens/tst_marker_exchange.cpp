@@ -1,6 +1,6 @@
 #include "RecordingSender.h"
-#include "app/state/SharedState.h"
 #include "session/protocol/Messages.h"
+#include "table/Table.h"
 #include "tokens/markers/MarkerExchange.h"
 
 #include <QtTest/QTest>
@@ -13,7 +13,7 @@ namespace {
 // One copy's marker world: its state, what it sent, how often it repainted.
 struct Copy
 {
-    app::SharedState state;
+    table::Table state;
     RecordingSender sender;
     int repaints = 0;
     MarkerExchange exchange{state, [this] { ++repaints; }};
@@ -148,7 +148,7 @@ private Q_SLOTS:
         for (Copy *copy : all) {
             for (const QString &place :
                  {QStringLiteral("1;Trap;10;10;Scout(DM);5"), QStringLiteral("2;Door;20;20;Ranger;9")}) {
-                auto marker = std::make_shared<tokens::CMarker>();
+                auto marker = std::make_shared<table::CMarker>();
                 const auto fields = std::get<session::PlaceMarkerPayload>(session::parsePlaceMarker(place));
                 *marker = {fields.info, fields.player, fields.mapX, fields.mapY, fields.id, fields.userId};
                 copy->state.markers.add(marker);

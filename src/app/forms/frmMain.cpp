@@ -2,10 +2,7 @@
 
 #include "app/platform/SoundPlayer.h"
 #include "app/toolbar/frmToolbar.h"
-#include "app/widgets/DesignFont.h"
-#include "app/widgets/Place.h"
 #include "app/widgets/UpDownControl.h"
-#include "chat/LogLine.h"
 #include "chat/forms/PrivateChats.h"
 #include "chat/forms/frmPartyChat.h"
 #include "combat/forms/frmCombat.h"
@@ -25,6 +22,9 @@
 #include "tokens/markers/forms/frmModifyMarker.h"
 #include "tokens/markers/forms/frmSetMarker.h"
 #include "tokens/pointer/MapPointer.h"
+#include "ui/DesignFont.h"
+#include "ui/LogLine.h"
+#include "ui/Place.h"
 
 #include <QAction>
 #include <QApplication>
@@ -59,7 +59,7 @@ frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, 
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vellmar"));
     // The layout's twip sizes were chosen for this small dialog font.
-    setFont(designFont(8.25));
+    setFont(ui::designFont(8.25));
     setCentralWidget(m_client);
     createMenus();
     createControls();
@@ -97,11 +97,12 @@ frmMain::~frmMain() = default;
 void frmMain::Form_Load()
 {
     mapLoaded = false;
-    place(btnEnter, {-1000, 960, 135, 255});
+    ui::place(btnEnter, {-1000, 960, 135, 255});
 
-    resize(twipsToPixels(MainLayout::clientWidth),
-           twipsToPixels(MainLayout::clientHeight) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
-    m_layout.start(pixelsToTwips(width()), pixelsToTwips(height()));
+    resize(ui::twipsToPixels(MainLayout::clientWidth), ui::twipsToPixels(MainLayout::clientHeight)
+                                                           + menuBar()->sizeHint().height()
+                                                           + statusBar()->sizeHint().height());
+    m_layout.start(ui::pixelsToTwips(width()), ui::pixelsToTwips(height()));
 
     HmapScroll->setRange(0, 10);
     vmapScroll->setRange(0, 10);
@@ -116,28 +117,29 @@ void frmMain::Form_Load()
 
     m_state.appClosing = false;
     // Loaded without being shown: party lines are collected from the start.
-    m_partyChat = new chat::frmPartyChat(m_state, this);
-    m_privateChats = std::make_unique<chat::PrivateChats>(m_state, *this, this);
+    m_partyChat = new chat::frmPartyChat(m_state.identity(), m_state.outbox(), this);
+    m_privateChats = std::make_unique<chat::PrivateChats>(m_state.identity(), m_state.outbox(), *this, this);
     m_state.inSession = false;
     m_state.isMaster = true;
     m_state.currentMarker.reset();
     m_state.currentIcon.reset();
-    m_pointer = std::make_unique<tokens::MapPointer>(m_state);
+    m_pointer = std::make_unique<tokens::MapPointer>(m_state.identity(), m_state.records());
 
     const auto repaint = [this] { Picture1_Paint(); };
-    m_iconDialogs = std::make_unique<tokens::QtIconDialogs>(m_state, m_questions, repaint, this);
+    m_iconDialogs =
+        std::make_unique<tokens::QtIconDialogs>(m_state.identity(), m_state.records(), m_questions, repaint, this);
     m_trackerLink = std::make_unique<tokens::CombatTrackerLink>([this] {
         btnCombat_Click();
         return m_combat.data();
     });
-    m_iconCommands = std::make_unique<tokens::IconCommands>(m_state, *m_iconDialogs, *m_trackerLink, repaint);
+    m_iconCommands = std::make_unique<tokens::IconCommands>(m_state.records(), *m_iconDialogs, *m_trackerLink, repaint);
 
     lblRollVal->hide();
     txtRollVal->hide();
     btnPartyChat->setEnabled(false);
 }
 
-void frmMain::Display(const QString &p_Text) { chat::appendLogLine(*txtChat, p_Text); }
+void frmMain::Display(const QString &p_Text) { ui::appendLogLine(*txtChat, p_Text); }
 
 void frmMain::RestoreWindow(QWidget &window)
 {
@@ -152,7 +154,7 @@ void frmMain::btnPartyChat_Click() { RestoreWindow(*m_partyChat); }
 void frmMain::btnDiceRolls_Click()
 {
     if (!m_diceRoll)
-        m_diceRoll = new dice::frmDiceRoll(m_state, *this, m_questions, this);
+        m_diceRoll = new dice::frmDiceRoll(m_state.identity(), m_state.outbox(), *this, m_questions, this);
     RestoreWindow(*m_diceRoll);
 }
 
@@ -243,10 +245,10 @@ void frmMain::resizeEvent(QResizeEvent *event)
 
 void frmMain::Form_Resize()
 {
-    const auto size = m_layout.resize(pixelsToTwips(width()), pixelsToTwips(height()));
+    const auto size = m_layout.resize(ui::pixelsToTwips(width()), ui::pixelsToTwips(height()));
     applyLayout();
-    const int wantedWidth = twipsToPixelsAtLeast(size.width);
-    const int wantedHeight = twipsToPixelsAtLeast(size.height);
+    const int wantedWidth = ui::twipsToPixelsAtLeast(size.width);
+    const int wantedHeight = ui::twipsToPixelsAtLeast(size.height);
     if (wantedWidth != width() || wantedHeight != height())
         resize(wantedWidth, wantedHeight);
     clearMapView();
@@ -256,20 +258,20 @@ void frmMain::Form_Resize()
 
 void frmMain::applyLayout()
 {
-    place(Picture1, m_layout.picture1);
-    place(vmapScroll, m_layout.vmapScroll);
-    place(HmapScroll, m_layout.hmapScroll);
-    place(btnResize, m_layout.btnResize);
-    place(Frame1, m_layout.frame1);
-    place(txtChat, m_layout.txtChat);
-    place(txtInput, m_layout.txtInput);
+    ui::place(Picture1, m_layout.picture1);
+    ui::place(vmapScroll, m_layout.vmapScroll);
+    ui::place(HmapScroll, m_layout.hmapScroll);
+    ui::place(btnResize, m_layout.btnResize);
+    ui::place(Frame1, m_layout.frame1);
+    ui::place(txtChat, m_layout.txtChat);
+    ui::place(txtInput, m_layout.txtInput);
     // The minimum height follows the grip, but it only guards resizing: a
     // minimum above the current size would make Qt grow the window at once,
     // so a grip dragged down would push the window (and the input box) down
     // with it. A window that is too short is grown by Form_Resize instead.
     const auto minimum = m_layout.minimumSize();
-    setMinimumSize(std::min(twipsToPixelsAtLeast(minimum.width), width()),
-                   std::min(twipsToPixelsAtLeast(minimum.height), height()));
+    setMinimumSize(std::min(ui::twipsToPixelsAtLeast(minimum.width), width()),
+                   std::min(ui::twipsToPixelsAtLeast(minimum.height), height()));
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
@@ -306,11 +308,11 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         const auto *mouse = static_cast<QMouseEvent *>(event);
-        btnResize_MouseDown(mouse->button(), pixelsToTwips(qRound(mouse->position().y())));
+        btnResize_MouseDown(mouse->button(), ui::pixelsToTwips(qRound(mouse->position().y())));
         return true;
     }
     case QEvent::MouseMove:
-        btnResize_MouseMove(pixelsToTwips(qRound(static_cast<QMouseEvent *>(event)->position().y())));
+        btnResize_MouseMove(ui::pixelsToTwips(qRound(static_cast<QMouseEvent *>(event)->position().y())));
         return true;
     case QEvent::MouseButtonRelease:
         btnResize_MouseUp();

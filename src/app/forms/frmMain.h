@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/MainWindowApi.h"
 #include "app/layout/MainLayout.h"
-#include "app/state/SharedState.h"
 #include "map/MapState.h"
 #include "map/forms/MapView.h"
 #include "session/binding/Dispatcher.h"
 #include "session/binding/SessionStarter.h"
+#include "table/Table.h"
+#include "ui/MainWindowApi.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -67,7 +67,7 @@ class UpDownControl;
 // the shared state and hands it to the other windows by reference; what the
 // controls do lives in the subsystems, the handlers here only route.
 class frmMain final : public QMainWindow,
-                      public MainWindowApi,
+                      public ui::MainWindowApi,
                       private session::DispatchTarget,
                       private session::SessionStarter::Ui
 {
@@ -80,7 +80,7 @@ public:
     frmMain(core::Questions &questions, TransportFactory transportFactory, QWidget *parent = nullptr);
     ~frmMain() override;
 
-    SharedState &state() { return m_state; }
+    table::Table &state() { return m_state; }
     chat::frmPartyChat &partyChat() { return *m_partyChat; }
     chat::PrivateChats &privateChats() { return *m_privateChats; }
     tokens::MarkerExchange &markerExchange() { return *m_markers; }
@@ -96,9 +96,9 @@ public:
     void Picture1_Paint();
     void SetHScroll();
     void SetVScroll();
-    void RequestPlaceMarker(const tokens::CMarker &p_marker);
-    void BroadcastPlaceMarker(const tokens::CMarker &p_marker);
-    void BroadcastUpdateMarker(const tokens::CMarker &p_marker);
+    void RequestPlaceMarker(const table::CMarker &p_marker);
+    void BroadcastPlaceMarker(const table::CMarker &p_marker);
+    void BroadcastUpdateMarker(const table::CMarker &p_marker);
     std::int32_t NextMarkerID() { return m_state.NextMarkerID(); }
     std::int32_t NextIconID() { return m_state.NextIconID(); }
 
@@ -229,7 +229,7 @@ private:
 
     core::Questions &m_questions;
     TransportFactory m_transportFactory;
-    SharedState m_state;
+    table::Table m_state;
     std::unique_ptr<session::SessionTransport> m_directPlay;
     std::unique_ptr<session::TransportSender> m_sender;
     std::unique_ptr<SoundPlayer> m_sounds;

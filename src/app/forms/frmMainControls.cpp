@@ -1,10 +1,10 @@
 #include "frmMain.h"
 
-#include "app/widgets/DesignFont.h"
-#include "app/widgets/Place.h"
 #include "app/widgets/UpDownControl.h"
 #include "map/forms/MapView.h"
 #include "map/forms/MapViewController.h"
+#include "ui/DesignFont.h"
+#include "ui/Place.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -83,48 +83,48 @@ void frmMain::createControls()
     txtChat = named(new QPlainTextEdit(client), "txtChat");
     txtChat->setReadOnly(true);
     txtChat->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtChat->setFont(designFont(9.75));
+    txtChat->setFont(ui::designFont(9.75));
     txtInput = named(new QLineEdit(client), "txtInput");
-    txtInput->setFont(designFont(9.75));
+    txtInput->setFont(ui::designFont(9.75));
     txtInput->setEnabled(false);
     btnEnter = named(new QPushButton(QStringLiteral("Command4"), client), "btnEnter");
     btnEnter->setDefault(true);
     btnEnter->setFocusPolicy(Qt::NoFocus);
-    place(btnEnter, {600, 960, 135, 255});
+    ui::place(btnEnter, {600, 960, 135, 255});
 
     QWidget *panel = Frame1;
     btnMaplist = named(new QPushButton(QStringLiteral("Map list"), panel), "btnMaplist");
-    place(btnMaplist, {120, 1320, 1215, 375});
+    ui::place(btnMaplist, {120, 1320, 1215, 375});
     btnDiceRolls = named(new QPushButton(QStringLiteral("Dice Rolls"), panel), "btnDiceRolls");
-    place(btnDiceRolls, {1560, 1320, 975, 375});
+    ui::place(btnDiceRolls, {1560, 1320, 975, 375});
     lblRollVal = named(new QLabel(QStringLiteral("val:"), panel), "lblRollVal");
-    place(lblRollVal, {1440, 1800, 375, 255});
+    ui::place(lblRollVal, {1440, 1800, 375, 255});
     txtRollVal = named(new QLineEdit(QStringLiteral("val"), panel), "txtRollVal");
-    place(txtRollVal, {1800, 1800, 615, 285});
+    ui::place(txtRollVal, {1800, 1800, 615, 285});
     btnCombat = named(new QPushButton(QStringLiteral("Combat"), panel), "btnCombat");
-    place(btnCombat, {240, 2160, 1095, 375});
+    ui::place(btnCombat, {240, 2160, 1095, 375});
     btnPartyChat = named(new QPushButton(QStringLiteral("Party chat"), panel), "btnPartyChat");
-    place(btnPartyChat, {1440, 2160, 1215, 375});
+    ui::place(btnPartyChat, {1440, 2160, 1215, 375});
     Label1 = named(new QLabel(QStringLiteral("Players"), panel), "Label1");
-    Label1->setFont(designFont(9.75, true));
-    place(Label1, {1440, 2640, 1215, 255});
+    Label1->setFont(ui::designFont(9.75, true));
+    ui::place(Label1, {1440, 2640, 1215, 255});
     lstPlayer = named(new QListWidget(panel), "lstPlayer");
-    lstPlayer->setFont(designFont(9.75));
+    lstPlayer->setFont(ui::designFont(9.75));
     lstPlayer->setMouseTracking(true);
     lstPlayer->viewport()->installEventFilter(this);
-    place(lstPlayer, {1440, 2880, 1215, 1740});
+    ui::place(lstPlayer, {1440, 2880, 1215, 1740});
     btnToolbar = named(new QPushButton(QStringLiteral("Toolbar"), panel), "btnToolbar");
-    place(btnToolbar, {360, 2880, 855, 375});
+    ui::place(btnToolbar, {360, 2880, 855, 375});
     chkShowGrid = named(new QCheckBox(QStringLiteral("Show Grid"), panel), "chkShowGrid");
     chkShowGrid->setChecked(true);
-    place(chkShowGrid, {120, 3960, 1095, 255});
+    ui::place(chkShowGrid, {120, 3960, 1095, 255});
     UpDownZoom = named(new UpDownControl(panel), "UpDownZoom");
-    place(UpDownZoom, {240, 4320, 255, 375});
+    ui::place(UpDownZoom, {240, 4320, 255, 375});
     Label2 = named(new QLabel(QStringLiteral("Zoom"), panel), "Label2");
-    place(Label2, {600, 4380, 615, 255});
+    ui::place(Label2, {600, 4380, 615, 255});
     Picture2 = named(new QLabel(panel), "Picture2");
     Picture2->setFrameShape(QFrame::Box);
-    place(Picture2, {120, 240, 1215, 735});
+    ui::place(Picture2, {120, 240, 1215, 735});
 
     Picture1->setMouseTracking(true);
     Picture1->installEventFilter(this);

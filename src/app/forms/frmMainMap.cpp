@@ -45,11 +45,11 @@ void frmMain::btnMaplist_Click()
     m_maplist->activateWindow();
 }
 
-void frmMain::RequestPlaceMarker(const tokens::CMarker &p_marker) { m_markers->RequestPlaceMarker(p_marker); }
+void frmMain::RequestPlaceMarker(const table::CMarker &p_marker) { m_markers->RequestPlaceMarker(p_marker); }
 
-void frmMain::BroadcastPlaceMarker(const tokens::CMarker &p_marker) { m_markers->BroadcastPlaceMarker(p_marker); }
+void frmMain::BroadcastPlaceMarker(const table::CMarker &p_marker) { m_markers->BroadcastPlaceMarker(p_marker); }
 
-void frmMain::BroadcastUpdateMarker(const tokens::CMarker &p_marker) { m_markers->BroadcastUpdateMarker(p_marker); }
+void frmMain::BroadcastUpdateMarker(const table::CMarker &p_marker) { m_markers->BroadcastUpdateMarker(p_marker); }
 
 bool frmMain::dragging() const { return m_pointer->dragging(); }
 

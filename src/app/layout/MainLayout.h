@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Twips.h"
+#include "ui/Twips.h"
 
 #include <Qt>
 
@@ -14,13 +14,13 @@ class MainLayout
 {
 public:
     // Start positions; the grip is placed anew by the first layout.
-    TwipRect picture1{120, 120, 4935, 4455};
-    TwipRect vmapScroll{5040, 120, 255, 4455};
-    TwipRect hmapScroll{120, 4560, 4935, 255};
-    TwipRect btnResize{5160, 4640, 135, 195};
-    TwipRect frame1{5280, 0, 2775, 4695};
-    TwipRect txtChat{120, 4800, 7935, 1575};
-    TwipRect txtInput{120, 6435, 7935, 330};
+    ui::TwipRect picture1{120, 120, 4935, 4455};
+    ui::TwipRect vmapScroll{5040, 120, 255, 4455};
+    ui::TwipRect hmapScroll{120, 4560, 4935, 255};
+    ui::TwipRect btnResize{5160, 4640, 135, 195};
+    ui::TwipRect frame1{5280, 0, 2775, 4695};
+    ui::TwipRect txtChat{120, 4800, 7935, 1575};
+    ui::TwipRect txtInput{120, 6435, 7935, 330};
 
     static constexpr int clientWidth = 8115;
     static constexpr int clientHeight = 6840;

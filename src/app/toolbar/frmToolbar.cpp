@@ -1,8 +1,8 @@
 #include "frmToolbar.h"
 
-#include "app/layout/Twips.h"
-#include "app/widgets/DesignFont.h"
 #include "core/Questions.h"
+#include "ui/DesignFont.h"
+#include "ui/Twips.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -28,13 +28,13 @@ frmToolbar::frmToolbar(core::Questions &questions, QWidget *parent)
     setObjectName(QStringLiteral("frmToolbar"));
     setWindowTitle(QStringLiteral("Toolbar"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFont(app::designFont(8));
-    setFixedSize(twipsToPixels(1245), twipsToPixels(2655));
+    setFont(ui::designFont(8));
+    setFixedSize(ui::twipsToPixels(1245), ui::twipsToPixels(2655));
     createToolbar();
 
     btnClose = new QPushButton(QStringLiteral("Close"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
-    btnClose->setGeometry(toPixels(TwipRect{120, 2160, 975, 375}));
+    btnClose->setGeometry(ui::toPixels(ui::TwipRect{120, 2160, 975, 375}));
     connect(btnClose, &QPushButton::clicked, this, &frmToolbar::btnClose_Click);
 }
 
@@ -48,7 +48,7 @@ void frmToolbar::createToolbar()
     Toolbar1->setOrientation(Qt::Vertical);
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
     Toolbar1->setMovable(false);
-    Toolbar1->setGeometry(0, 0, width(), twipsToPixels(2160) - 2);
+    Toolbar1->setGeometry(0, 0, width(), ui::twipsToPixels(2160) - 2);
 
     // One group in which the clicked tool stays pressed, so each click names
     // the tool in use; clicking the pressed tool again releases it.

@@ -1,10 +1,10 @@
 #include "ChatWindow.h"
 
-#include "app/state/SharedState.h"
-#include "app/widgets/DesignFont.h"
-#include "app/widgets/Place.h"
-#include "chat/LogLine.h"
 #include "core/Text.h"
+#include "table/Identity.h"
+#include "ui/DesignFont.h"
+#include "ui/LogLine.h"
+#include "ui/Place.h"
 
 #include <QCloseEvent>
 #include <QLineEdit>
@@ -23,15 +23,16 @@ constexpr int frameWidth = 120;
 constexpr int frameHeight = 510;
 constexpr int minimumOuterHeight = 1500;
 
-QFont chatFont() { return app::designFont(9.75); }
+QFont chatFont() { return ui::designFont(9.75); }
 
 } // namespace
 
-ChatWindow::ChatWindow(app::SharedState &state, const Design &design, QWidget *parent)
+ChatWindow::ChatWindow(const table::Identity &identity, table::Outbox &outbox, const Design &design, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , txtChat(new QPlainTextEdit(this))
     , txtInput(new QLineEdit(this))
-    , m_state(state)
+    , m_identity(identity)
+    , m_outbox(outbox)
     , m_defaultButton(new QPushButton(design.buttonCaption, this))
     , m_design(design)
 {
@@ -46,11 +47,11 @@ ChatWindow::ChatWindow(app::SharedState &state, const Design &design, QWidget *p
     m_defaultButton->setDefault(true);
     m_defaultButton->setFocusPolicy(Qt::NoFocus);
 
-    app::place(txtChat, design.chat);
-    app::place(txtInput, design.input);
-    app::place(m_defaultButton, design.button);
-    resize(app::twipsToPixels(design.clientWidth), app::twipsToPixels(design.clientHeight));
-    setMinimumHeight(app::twipsToPixelsAtLeast(minimumOuterHeight - frameHeight));
+    ui::place(txtChat, design.chat);
+    ui::place(txtInput, design.input);
+    ui::place(m_defaultButton, design.button);
+    resize(ui::twipsToPixels(design.clientWidth), ui::twipsToPixels(design.clientHeight));
+    setMinimumHeight(ui::twipsToPixelsAtLeast(minimumOuterHeight - frameHeight));
 
     // Enter in the input and the hidden default button both send; whichever
     // runs second finds the input empty, so one Enter sends one line.
@@ -59,13 +60,13 @@ ChatWindow::ChatWindow(app::SharedState &state, const Design &design, QWidget *p
     setFocusProxy(txtInput);
 }
 
-void ChatWindow::Display(const QString &p_Text) { appendLogLine(*txtChat, p_Text); }
+void ChatWindow::Display(const QString &p_Text) { ui::appendLogLine(*txtChat, p_Text); }
 
 void ChatWindow::SendLine()
 {
     const QString text = core::trimSpaces(txtInput->text());
     if (!text.isEmpty()) {
-        const QString ownLine = m_state.userName + u" : " + text;
+        const QString ownLine = m_identity.userName + u" : " + text;
         if (sendText(text))
             Display(ownLine);
         else
@@ -84,7 +85,7 @@ void ChatWindow::closeEvent(QCloseEvent *event)
 {
     // Until the user confirmed leaving the program, closing only hides, so
     // the conversation and lines arriving meanwhile are kept.
-    if (m_state.appClosing) {
+    if (m_identity.appClosing) {
         event->accept();
         return;
     }
@@ -102,19 +103,19 @@ void ChatWindow::Form_Resize()
 {
     if (isMinimized())
         return;
-    const int width = app::pixelsToTwips(this->width()) + frameWidth;
-    const int height = std::max(app::pixelsToTwips(this->height()) + frameHeight, minimumOuterHeight);
-    app::TwipRect input = m_design.input;
+    const int width = ui::pixelsToTwips(this->width()) + frameWidth;
+    const int height = std::max(ui::pixelsToTwips(this->height()) + frameHeight, minimumOuterHeight);
+    ui::TwipRect input = m_design.input;
     input.top = height - m_design.inputTopFromBottom;
     input.width = width - 150;
-    app::TwipRect chat = m_design.chat;
+    ui::TwipRect chat = m_design.chat;
     chat.height = height - m_design.chatHeightLessThan;
     chat.width = width - 150;
-    app::TwipRect button = m_design.button;
+    ui::TwipRect button = m_design.button;
     button.left = m_design.buttonHiddenLeft;
-    app::place(txtInput, input);
-    app::place(txtChat, chat);
-    app::place(m_defaultButton, button);
+    ui::place(txtInput, input);
+    ui::place(txtChat, chat);
+    ui::place(m_defaultButton, button);
 }
 
 bool ChatWindow::eventFilter(QObject *watched, QEvent *event)

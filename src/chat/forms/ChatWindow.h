@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/layout/Twips.h"
+#include "ui/Twips.h"
 
 #include <QWidget>
 
@@ -8,9 +8,10 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-namespace vellmar::app {
-class SharedState;
-}
+namespace vellmar::table {
+struct Identity;
+class Outbox;
+} // namespace vellmar::table
 
 namespace vellmar::chat {
 
@@ -25,9 +26,9 @@ public:
     {
         int clientWidth;
         int clientHeight;
-        app::TwipRect chat;
-        app::TwipRect input;
-        app::TwipRect button;
+        ui::TwipRect chat;
+        ui::TwipRect input;
+        ui::TwipRect button;
         const char *buttonName;
         QString buttonCaption;
         int inputTopFromBottom; // input top = outer height - this
@@ -35,7 +36,7 @@ public:
         int buttonHiddenLeft;
     };
 
-    ChatWindow(app::SharedState &state, const Design &design, QWidget *parent = nullptr);
+    ChatWindow(const table::Identity &identity, table::Outbox &outbox, const Design &design, QWidget *parent = nullptr);
 
     // Appends one line to the conversation.
     void Display(const QString &p_Text);
@@ -49,7 +50,8 @@ protected:
     // Shown when sendText failed, before the own line.
     virtual void showSendFailure(const QString &ownLine);
 
-    app::SharedState &m_state;
+    const table::Identity &m_identity;
+    table::Outbox &m_outbox;
     QPushButton *m_defaultButton;
 
     void closeEvent(QCloseEvent *event) override;

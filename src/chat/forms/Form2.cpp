@@ -1,7 +1,7 @@
 #include "Form2.h"
 
-#include "app/state/SharedState.h"
 #include "session/protocol/Messages.h"
+#include "table/Outbox.h"
 
 #include <QLineEdit>
 
@@ -27,19 +27,20 @@ ChatWindow::Design privateDesign()
 
 } // namespace
 
-Form2::Form2(app::SharedState &state, std::int32_t toId, const QString &partnerName, QWidget *parent)
-    : ChatWindow(state, privateDesign(), parent)
+Form2::Form2(const table::Identity &identity, table::Outbox &outbox, std::int32_t toId, const QString &partnerName,
+             QWidget *parent)
+    : ChatWindow(identity, outbox, privateDesign(), parent)
     , ToID(toId)
 {
     setObjectName(QStringLiteral("Form2"));
     setProperty("Tag", Tag());
-    setWindowTitle(u"Private " + state.userName + u":" + partnerName);
+    setWindowTitle(u"Private " + identity.userName + u":" + partnerName);
     txtInput->setMaxLength(255);
     // Every new conversation opens at the same place on the screen.
-    move(app::twipsToPixels(2025), app::twipsToPixels(1620));
+    move(ui::twipsToPixels(2025), ui::twipsToPixels(1620));
 }
 
-bool Form2::sendText(const QString &text) { return m_state.sendTo(ToID, session::MSG_PRIVATE_CHAT, text); }
+bool Form2::sendText(const QString &text) { return m_outbox.sendTo(ToID, session::MSG_PRIVATE_CHAT, text); }
 
 void Form2::showSendFailure(const QString &ownLine)
 {

@@ -11,7 +11,8 @@ class Form2 final : public ChatWindow
 {
     Q_OBJECT
 public:
-    Form2(app::SharedState &state, std::int32_t toId, const QString &partnerName, QWidget *parent = nullptr);
+    Form2(const table::Identity &identity, table::Outbox &outbox, std::int32_t toId, const QString &partnerName,
+          QWidget *parent = nullptr);
 
     const std::int32_t ToID;
     // The key the window is found by: the correspondent's id in decimal.

@@ -1,13 +1,15 @@
 #include "PrivateChats.h"
 
 #include "Form2.h"
-#include "app/MainWindowApi.h"
-#include "app/state/SharedState.h"
+#include "table/Identity.h"
+#include "ui/MainWindowApi.h"
 
 namespace vellmar::chat {
 
-PrivateChats::PrivateChats(app::SharedState &state, app::MainWindowApi &mainWindow, QWidget *owner)
-    : m_state(state)
+PrivateChats::PrivateChats(const table::Identity &identity, table::Outbox &outbox, ui::MainWindowApi &mainWindow,
+                           QWidget *owner)
+    : m_identity(identity)
+    , m_outbox(outbox)
     , m_mainWindow(mainWindow)
     , m_owner(owner)
 {}
@@ -16,7 +18,7 @@ Form2 *PrivateChats::find(std::int32_t playerId) const { return m_windows.value(
 
 void PrivateChats::openFromPlayerList(std::int32_t playerId, const QString &entryText)
 {
-    if (m_state.userName.isEmpty() || entryText == u"User")
+    if (m_identity.userName.isEmpty() || entryText == u"User")
         return;
     if (Form2 *window = find(playerId)) {
         m_mainWindow.RestoreWindow(*window);
@@ -37,7 +39,7 @@ void PrivateChats::receive(std::int32_t from, const QString &senderName, const Q
 
 Form2 *PrivateChats::open(std::int32_t playerId, const QString &partnerName)
 {
-    auto *window = new Form2(m_state, playerId, partnerName, m_owner);
+    auto *window = new Form2(m_identity, m_outbox, playerId, partnerName, m_owner);
     m_windows.insert(playerId, window);
     return window;
 }

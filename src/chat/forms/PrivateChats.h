@@ -8,10 +8,14 @@
 
 class QWidget;
 
-namespace vellmar::app {
+namespace vellmar::table {
+struct Identity;
+class Outbox;
+} // namespace vellmar::table
+
+namespace vellmar::ui {
 class MainWindowApi;
-class SharedState;
-} // namespace vellmar::app
+}
 
 namespace vellmar::chat {
 
@@ -22,7 +26,7 @@ class Form2;
 class PrivateChats
 {
 public:
-    PrivateChats(app::SharedState &state, app::MainWindowApi &mainWindow, QWidget *owner);
+    PrivateChats(const table::Identity &identity, table::Outbox &outbox, ui::MainWindowApi &mainWindow, QWidget *owner);
 
     // "Private Chat" on a player-list entry.
     void openFromPlayerList(std::int32_t playerId, const QString &entryText);
@@ -35,8 +39,9 @@ public:
 private:
     Form2 *open(std::int32_t playerId, const QString &partnerName);
 
-    app::SharedState &m_state;
-    app::MainWindowApi &m_mainWindow;
+    const table::Identity &m_identity;
+    table::Outbox &m_outbox;
+    ui::MainWindowApi &m_mainWindow;
     QWidget *m_owner;
     QMap<std::int32_t, QPointer<Form2>> m_windows;
 };

@@ -1,7 +1,7 @@
 #include "frmPartyChat.h"
 
-#include "app/state/SharedState.h"
 #include "session/protocol/Messages.h"
+#include "table/Outbox.h"
 
 namespace vellmar::chat {
 
@@ -17,12 +17,13 @@ ChatWindow::Design partyDesign()
 
 } // namespace
 
-frmPartyChat::frmPartyChat(app::SharedState &state, QWidget *parent) : ChatWindow(state, partyDesign(), parent)
+frmPartyChat::frmPartyChat(const table::Identity &identity, table::Outbox &outbox, QWidget *parent)
+    : ChatWindow(identity, outbox, partyDesign(), parent)
 {
     setObjectName(QStringLiteral("frmPartyChat"));
     setWindowTitle(QStringLiteral("Party Chat"));
 }
 
-bool frmPartyChat::sendText(const QString &text) { return m_state.sendToAll(session::MSG_PARTY_CHAT, text); }
+bool frmPartyChat::sendText(const QString &text) { return m_outbox.sendToAll(session::MSG_PARTY_CHAT, text); }
 
 } // namespace vellmar::chat

@@ -11,7 +11,7 @@ class frmPartyChat final : public ChatWindow
 {
     Q_OBJECT
 public:
-    explicit frmPartyChat(app::SharedState &state, QWidget *parent = nullptr);
+    frmPartyChat(const table::Identity &identity, table::Outbox &outbox, QWidget *parent = nullptr);
 
     QPushButton *btnEnter() const { return m_defaultButton; }
 

@@ -1,9 +1,9 @@
 #include "frmCombat.h"
 
 #include "TabColumnDelegate.h"
-#include "app/layout/Twips.h"
-#include "app/widgets/DesignFont.h"
 #include "core/Questions.h"
+#include "ui/DesignFont.h"
+#include "ui/Twips.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -16,7 +16,7 @@ namespace vellmar::combat {
 
 namespace {
 
-QRect at(int left, int top, int width, int height) { return app::toPixels(app::TwipRect{left, top, width, height}); }
+QRect at(int left, int top, int width, int height) { return ui::toPixels(ui::TwipRect{left, top, width, height}); }
 
 template <typename Control>
 Control *named(Control *control, const QString &name)
@@ -61,8 +61,8 @@ frmCombat::frmCombat(core::Questions &questions, QWidget *parent) : QWidget(pare
     setObjectName(QStringLiteral("frmCombat"));
     setWindowTitle(QStringLiteral("Combat"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFont(app::designFont(8));
-    setFixedSize(app::twipsToPixels(3600), app::twipsToPixels(5520));
+    setFont(ui::designFont(8));
+    setFixedSize(ui::twipsToPixels(3600), ui::twipsToPixels(5520));
     createControls();
     createEntryControls();
     connectControls();
@@ -77,7 +77,7 @@ void frmCombat::createControls()
                       at(840, 0, 2055, 375));
     fitCaption(Command1);
     btnCombat = button(this, QStringLiteral("btnCombat"), QStringLiteral("Start Combat"), at(120, 360, 3375, 495));
-    btnCombat->setFont(app::designFont(9.75, true));
+    btnCombat->setFont(ui::designFont(9.75, true));
 
     Label3 = label(this, QStringLiteral("Label3"), QStringLiteral("Participant"), 120, 960, 855);
     Label4 = label(this, QStringLiteral("Label4"), QStringLiteral("Initiative roll"), 1920, 960, 1215);

@@ -1,16 +1,16 @@
 #include "frmDiceRoll.h"
 
-#include "app/MainWindowApi.h"
-#include "app/layout/Twips.h"
-#include "app/state/SharedState.h"
-#include "app/widgets/DesignFont.h"
-#include "chat/LogLine.h"
 #include "core/Questions.h"
 #include "dice/Announcement.h"
 #include "dice/PreparedRow.h"
 #include "dice/Random.h"
 #include "dice/Roll.h"
 #include "session/protocol/Messages.h"
+#include "table/Outbox.h"
+#include "ui/DesignFont.h"
+#include "ui/LogLine.h"
+#include "ui/MainWindowApi.h"
+#include "ui/Twips.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -22,9 +22,9 @@ namespace vellmar::dice {
 
 namespace {
 
-QRect at(int left, int top, int width, int height) { return app::toPixels(app::TwipRect{left, top, width, height}); }
+QRect at(int left, int top, int width, int height) { return ui::toPixels(ui::TwipRect{left, top, width, height}); }
 
-QFont dieButtonFont() { return app::designFont(9.75, true); }
+QFont dieButtonFont() { return ui::designFont(9.75, true); }
 
 QLineEdit *countBox(QWidget *parent, const QString &name, int left, int top)
 {
@@ -48,19 +48,20 @@ QString indexed(const QString &name, int index) { return name + u'(' + QString::
 
 } // namespace
 
-frmDiceRoll::frmDiceRoll(app::SharedState &state, app::MainWindowApi &mainWindow, core::Questions &questions,
-                         QWidget *parent, std::unique_ptr<UniformSource> source)
+frmDiceRoll::frmDiceRoll(const table::Identity &identity, table::Outbox &outbox, ui::MainWindowApi &mainWindow,
+                         core::Questions &questions, QWidget *parent, std::unique_ptr<UniformSource> source)
     : QWidget(parent, Qt::Window)
-    , m_state(state)
+    , m_identity(identity)
+    , m_outbox(outbox)
     , m_mainWindow(mainWindow)
     , m_questions(questions)
 {
     setObjectName(QStringLiteral("frmDiceRoll"));
     setWindowTitle(QStringLiteral("Dice Rolls"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFont(app::designFont(8));
+    setFont(ui::designFont(8));
     // Controls sit at fixed positions, so the window keeps the size they fill.
-    setFixedSize(app::twipsToPixels(4515), app::twipsToPixels(7440));
+    setFixedSize(ui::twipsToPixels(4515), ui::twipsToPixels(7440));
     createControls();
     connectControls();
     Form_Load(std::move(source));
@@ -114,7 +115,7 @@ void frmDiceRoll::createPreparedRows()
         LabelDesc[i] = new QLabel(QStringLiteral("Description"), Frame1);
         LabelDesc[i]->setObjectName(indexed(QStringLiteral("LabelDesc"), i));
         LabelDesc[i]->adjustSize();
-        LabelDesc[i]->move(app::twipsToPixels(120), app::twipsToPixels(labelTop));
+        LabelDesc[i]->move(ui::twipsToPixels(120), ui::twipsToPixels(labelTop));
 
         txtDescription[i] = new QLineEdit(Frame1);
         txtDescription[i]->setObjectName(indexed(QStringLiteral("txtDescription"), i));
@@ -123,7 +124,7 @@ void frmDiceRoll::createPreparedRows()
         LabelMod[i] = new QLabel(QStringLiteral("Mod"), Frame1);
         LabelMod[i]->setObjectName(indexed(QStringLiteral("LabelMod"), i));
         LabelMod[i]->adjustSize();
-        LabelMod[i]->move(app::twipsToPixels(2520), app::twipsToPixels(labelTop));
+        LabelMod[i]->move(ui::twipsToPixels(2520), ui::twipsToPixels(labelTop));
 
         txtMod[i] = new QLineEdit(Frame1);
         txtMod[i]->setObjectName(indexed(QStringLiteral("txtMod"), i));
@@ -203,18 +204,18 @@ void frmDiceRoll::RollDice(const QString &description, std::int16_t modifier)
 {
     const QString text = rollText(rollDice(m_dice, *m_source, description, modifier));
     AddRollLine(rollLogLine(text));
-    if (isAnnounced(m_state.inSession, m_state.isMaster)) {
+    if (isAnnounced(m_identity.inSession, m_identity.isMaster)) {
         // The roll stays in the log either way; the chat pane says it went nowhere.
-        if (!m_state.sendToAll(session::MSG_DICE_ROLL, text))
+        if (!m_outbox.sendToAll(session::MSG_DICE_ROLL, text))
             m_mainWindow.Display(rollNotSentLine());
-        m_mainWindow.Display(rollChatLine(m_state.userName, text));
+        m_mainWindow.Display(rollChatLine(m_identity.userName, text));
     }
     btnRoll->setEnabled(false);
     m_dice.clear();
     showCounts();
 }
 
-void frmDiceRoll::AddRollLine(const QString &text) { chat::appendLogLine(*txtRolls, text); }
+void frmDiceRoll::AddRollLine(const QString &text) { ui::appendLogLine(*txtRolls, text); }
 
 void frmDiceRoll::showCounts()
 {

@@ -15,10 +15,14 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-namespace vellmar::app {
+namespace vellmar::table {
+struct Identity;
+class Outbox;
+} // namespace vellmar::table
+
+namespace vellmar::ui {
 class MainWindowApi;
-class SharedState;
-} // namespace vellmar::app
+}
 
 namespace vellmar::core {
 class Questions;
@@ -35,8 +39,8 @@ class frmDiceRoll final : public QWidget
     Q_OBJECT
 public:
     // Seeds its generator from the clock; tests pass a seeded source instead.
-    frmDiceRoll(app::SharedState &state, app::MainWindowApi &mainWindow, core::Questions &questions,
-                QWidget *parent = nullptr, std::unique_ptr<UniformSource> source = nullptr);
+    frmDiceRoll(const table::Identity &identity, table::Outbox &outbox, ui::MainWindowApi &mainWindow,
+                core::Questions &questions, QWidget *parent = nullptr, std::unique_ptr<UniformSource> source = nullptr);
     ~frmDiceRoll() override;
 
     // One die face from 1 to sides.
@@ -87,8 +91,9 @@ private:
     void AddRollLine(const QString &text);
     void showCounts();
 
-    app::SharedState &m_state;
-    app::MainWindowApi &m_mainWindow;
+    const table::Identity &m_identity;
+    table::Outbox &m_outbox;
+    ui::MainWindowApi &m_mainWindow;
     core::Questions &m_questions;
     std::unique_ptr<UniformSource> m_source;
     DiceCollection m_dice;

@@ -1,13 +1,13 @@
 #include "frmMaplist.h"
 
-#include "app/layout/Twips.h"
-#include "app/widgets/DesignFont.h"
 #include "core/Questions.h"
 #include "map/IndexFile.h"
 #include "map/MapIndex.h"
 #include "map/MapLoading.h"
 #include "map/MapState.h"
 #include "map/forms/MapViewController.h"
+#include "ui/DesignFont.h"
+#include "ui/Twips.h"
 
 #include <QGuiApplication>
 #include <QListWidget>
@@ -20,12 +20,12 @@ namespace {
 // Long problem lists are cut so that the message box stays on the screen.
 constexpr qsizetype maxReportedProblems = 12;
 
-QPushButton *button(QWidget *parent, const QString &name, const QString &caption, const app::TwipRect &place)
+QPushButton *button(QWidget *parent, const QString &name, const QString &caption, const ui::TwipRect &place)
 {
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(name);
-    b->setFont(app::designFont(9.75, true));
-    b->setGeometry(app::toPixels(place));
+    b->setFont(ui::designFont(9.75, true));
+    b->setGeometry(ui::toPixels(place));
     return b;
 }
 
@@ -63,7 +63,7 @@ frmMaplist::frmMaplist(MapState &state, MapViewController &view, core::Questions
     setObjectName(QStringLiteral("frmMaplist"));
     setWindowTitle(QStringLiteral("Map list"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(app::twipsToPixels(2730), app::twipsToPixels(2640));
+    setFixedSize(ui::twipsToPixels(2730), ui::twipsToPixels(2640));
     createControls();
     connect(btnLoad, &QPushButton::clicked, this, &frmMaplist::btnLoad_Click);
     connect(btnCancel, &QPushButton::clicked, this, &frmMaplist::btnCancel_Click);
@@ -76,7 +76,7 @@ void frmMaplist::createControls()
     lstMap->setObjectName(QStringLiteral("lstMap"));
     lstMap->setSelectionMode(QAbstractItemView::SingleSelection);
     lstMap->setSortingEnabled(false);
-    lstMap->setGeometry(app::toPixels({120, 120, 2415, 1815}));
+    lstMap->setGeometry(ui::toPixels({120, 120, 2415, 1815}));
     btnLoad = button(this, QStringLiteral("btnLoad"), QStringLiteral("Load"), {120, 2040, 1215, 495});
     btnCancel = button(this, QStringLiteral("btnCancel"), QStringLiteral("Close"), {1440, 2040, 1095, 495});
 }

@@ -1,13 +1,14 @@
 #include "TransportSender.h"
 
+#include "session/protocol/Messages.h"
 #include "session/transport/SessionTransport.h"
 
 namespace vellmar::session {
 
-bool TransportSender::send(std::int32_t to, const AppMessage &message)
+bool TransportSender::send(std::int32_t to, std::int32_t type, const QString &payload)
 {
     constexpr int guaranteed = 1;
-    return m_transport.SendEx(m_ownPlayerID, to, guaranteed, MessageBuffer(encodeMessage(message)));
+    return m_transport.SendEx(m_ownPlayerID, to, guaranteed, MessageBuffer(encodeMessage(AppMessage{type, payload})));
 }
 
 } // namespace vellmar::session

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "session/protocol/MessageSender.h"
 #include "session/transport/TransportTypes.h"
+#include "table/MessageSender.h"
 
 namespace vellmar::session {
 
 class SessionTransport;
 
-// Puts application messages on the session: one message object holding the
-// type and the payload, sent guaranteed from our own player id.
-class TransportSender final : public MessageSender
+// Puts the outbox's messages on the session: one application message holding
+// the type and the payload, sent guaranteed from our own player id.
+class TransportSender final : public table::MessageSender
 {
 public:
     TransportSender(SessionTransport &transport, PlayerId ownPlayerID)
@@ -17,7 +17,7 @@ public:
         , m_ownPlayerID(ownPlayerID)
     {}
 
-    bool send(std::int32_t to, const AppMessage &message) override;
+    bool send(std::int32_t to, std::int32_t type, const QString &payload) override;
 
 private:
     SessionTransport &m_transport;

@@ -4,15 +4,15 @@
 #include "IconEntry.h"
 #include "InitiativeRoll.h"
 #include "InitiativeTracker.h"
-#include "app/state/SharedState.h"
 #include "dice/UniformSource.h"
-#include "tokens/KeyedCollection.h"
+#include "table/KeyedCollection.h"
+#include "table/Records.h"
 
 namespace vellmar::tokens {
 
-IconCommands::IconCommands(app::SharedState &state, IconDialogs &dialogs, InitiativeTracker &tracker,
+IconCommands::IconCommands(table::Records &records, IconDialogs &dialogs, InitiativeTracker &tracker,
                            std::function<void()> repaint, std::unique_ptr<dice::UniformSource> dice)
-    : m_state(state)
+    : m_records(records)
     , m_dialogs(dialogs)
     , m_tracker(tracker)
     , m_repaint(std::move(repaint))
@@ -23,7 +23,7 @@ IconCommands::~IconCommands() = default;
 
 void IconCommands::PlaceIcon(std::int32_t mapX, std::int32_t mapY) { m_dialogs.showPlaceIcon(mapX, mapY); }
 
-bool IconCommands::ModifyIcon(const CIcon *icon)
+bool IconCommands::ModifyIcon(const table::CIcon *icon)
 {
     if (!isKept(icon))
         return false;
@@ -31,16 +31,16 @@ bool IconCommands::ModifyIcon(const CIcon *icon)
     return true;
 }
 
-bool IconCommands::RemoveIcon(const CIcon *icon)
+bool IconCommands::RemoveIcon(const table::CIcon *icon)
 {
-    if (!isKept(icon) || !m_state.icons.remove(recordKey(icon->id)))
+    if (!isKept(icon) || !m_records.icons.remove(table::recordKey(icon->id)))
         return false;
     if (m_repaint)
         m_repaint();
     return true;
 }
 
-std::optional<std::int32_t> IconCommands::RollInitiative(const CIcon *icon)
+std::optional<std::int32_t> IconCommands::RollInitiative(const table::CIcon *icon)
 {
     if (!isKept(icon))
         return std::nullopt;
@@ -49,6 +49,9 @@ std::optional<std::int32_t> IconCommands::RollInitiative(const CIcon *icon)
     return total;
 }
 
-bool IconCommands::isKept(const CIcon *icon) const { return icon && m_state.icons.find(icon->id).get() == icon; }
+bool IconCommands::isKept(const table::CIcon *icon) const
+{
+    return icon && m_records.icons.find(icon->id).get() == icon;
+}
 
 } // namespace vellmar::tokens

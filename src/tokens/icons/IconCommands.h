@@ -7,13 +7,13 @@
 #include <memory>
 #include <optional>
 
-namespace vellmar::app {
-class SharedState;
-}
+namespace vellmar::table {
+class CIcon;
+class Records;
+} // namespace vellmar::table
 
 namespace vellmar::tokens {
 
-class CIcon;
 class IconDialogs;
 class InitiativeTracker;
 
@@ -25,24 +25,24 @@ class IconCommands
 public:
     // `repaint` redraws the map view. Without a dice source the commands use
     // a clock-seeded one.
-    IconCommands(app::SharedState &state, IconDialogs &dialogs, InitiativeTracker &tracker,
+    IconCommands(table::Records &records, IconDialogs &dialogs, InitiativeTracker &tracker,
                  std::function<void()> repaint, std::unique_ptr<dice::UniformSource> dice = nullptr);
     ~IconCommands();
 
     // Opens the place dialog for a new icon at this map position.
     void PlaceIcon(std::int32_t mapX, std::int32_t mapY);
     // Opens the modify dialog filled from the icon; false for no icon.
-    bool ModifyIcon(const CIcon *icon);
+    bool ModifyIcon(const table::CIcon *icon);
     // Takes the icon out of `icons` and repaints; its id is never reused.
     // The caller drops its selection of the icon when this returns true.
-    bool RemoveIcon(const CIcon *icon);
+    bool RemoveIcon(const table::CIcon *icon);
     // d20 + the icon's initiative, added to the tracker under the icon's name.
-    std::optional<std::int32_t> RollInitiative(const CIcon *icon);
+    std::optional<std::int32_t> RollInitiative(const table::CIcon *icon);
 
 private:
-    bool isKept(const CIcon *icon) const;
+    bool isKept(const table::CIcon *icon) const;
 
-    app::SharedState &m_state;
+    table::Records &m_records;
     IconDialogs &m_dialogs;
     InitiativeTracker &m_tracker;
     std::function<void()> m_repaint;

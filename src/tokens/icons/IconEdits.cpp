@@ -1,29 +1,28 @@
 #include "IconEdits.h"
 
 #include "IconEntry.h"
-#include "app/state/SharedState.h"
 
 namespace vellmar::tokens {
 
-std::shared_ptr<CIcon> addPlacedIcon(app::SharedState &state, const IconValues &values, std::int32_t mapX,
-                                     std::int32_t mapY)
+std::shared_ptr<table::CIcon> addPlacedIcon(table::Records &records, const IconValues &values, std::int32_t mapX,
+                                            std::int32_t mapY, std::int32_t owner)
 {
-    auto icon = std::make_shared<CIcon>();
+    auto icon = std::make_shared<table::CIcon>();
     icon->mapX = mapX;
     icon->mapY = mapY;
     applyValues(*icon, values);
-    icon->id = state.NextIconID();
+    icon->id = records.NextIconID();
     // The map menu offers an icon's commands to its owner only; recording the
     // creator keeps icons placed during a session usable.
-    icon->UserID = state.ownPlayerID;
-    if (!state.icons.add(icon))
+    icon->UserID = owner;
+    if (!records.icons.add(icon))
         return nullptr;
     return icon;
 }
 
-bool rewriteIcon(IconCollection &icons, std::int32_t id, const IconValues &values)
+bool rewriteIcon(table::IconCollection &icons, std::int32_t id, const IconValues &values)
 {
-    const IconCollection::Pointer icon = icons.find(id);
+    const table::IconCollection::Pointer icon = icons.find(id);
     if (!icon)
         return false;
     applyValues(*icon, values);

@@ -1,7 +1,7 @@
 #include "IconEntry.h"
 
 #include "NumberBox.h"
-#include "tokens/CIcon.h"
+#include "table/CIcon.h"
 
 #include <limits>
 
@@ -43,13 +43,13 @@ EntryReading readEntry(const IconEntry &entry)
             IconBox::Name, QString()};
 }
 
-IconEntry entryOf(const CIcon &icon)
+IconEntry entryOf(const table::CIcon &icon)
 {
     return {icon.name, QString::number(icon.damage), QString::number(icon.maxHealth), QString::number(icon.size),
             QString::number(icon.initiative)};
 }
 
-void applyValues(CIcon &icon, const IconValues &values)
+void applyValues(table::CIcon &icon, const IconValues &values)
 {
     icon.damage = values.damage;
     icon.name = values.name;

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <optional>
 
-namespace vellmar::tokens {
-
+namespace vellmar::table {
 class CIcon;
+}
+
+namespace vellmar::tokens {
 
 // The five boxes of the icon dialogs, in tab order.
 enum class IconBox { Name, Damage, MaxHealth, Size, Initiative };
@@ -48,9 +50,9 @@ EntryReading readEntry(const IconEntry &entry);
 
 // The boxes filled from an icon, so that an unchanged entry reads back as the
 // icon's own values.
-IconEntry entryOf(const CIcon &icon);
+IconEntry entryOf(const table::CIcon &icon);
 
 // Overwrites all five fields; position, id and owner stay.
-void applyValues(CIcon &icon, const IconValues &values);
+void applyValues(table::CIcon &icon, const IconValues &values);
 
 } // namespace vellmar::tokens

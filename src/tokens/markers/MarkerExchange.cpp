@@ -1,7 +1,7 @@
 #include "MarkerExchange.h"
 
-#include "app/state/SharedState.h"
 #include "session/protocol/Messages.h"
+#include "table/Table.h"
 
 #include <QLoggingCategory>
 
@@ -27,14 +27,14 @@ void skipUnreadable(const session::Parsed<T> &parsed)
 
 } // namespace
 
-MarkerExchange::MarkerExchange(app::SharedState &state, std::function<void()> repaint)
+MarkerExchange::MarkerExchange(table::Table &state, std::function<void()> repaint)
     : m_state(state)
     , m_repaint(std::move(repaint))
 {}
 
 void MarkerExchange::placeMarker(const QString &info, std::int32_t mapX, std::int32_t mapY)
 {
-    CMarker marker;
+    table::CMarker marker;
     marker.info = info;
     marker.player = m_state.userName;
     marker.mapX = mapX;
@@ -46,10 +46,10 @@ void MarkerExchange::placeMarker(const QString &info, std::int32_t mapX, std::in
         RequestPlaceMarker(marker); // appears when the master announces it
 }
 
-void MarkerExchange::addMastersMarker(CMarker marker)
+void MarkerExchange::addMastersMarker(table::CMarker marker)
 {
     marker.id = m_state.NextMarkerID();
-    auto record = std::make_shared<CMarker>(std::move(marker));
+    auto record = std::make_shared<table::CMarker>(std::move(marker));
     // Ids come from this copy's own counter, so only markers received before
     // we became the id source could collide; such a clash keeps the old one.
     if (!m_state.markers.add(record))
@@ -75,26 +75,26 @@ void MarkerExchange::removeCurrentMarker()
     if (!marker)
         return; // a removal from the network may have cleared it meanwhile
     m_state.sendToAll(session::MSG_REMOVE_MARKER, session::formatPayload(session::RemoveMarkerPayload{marker->id}));
-    m_state.markers.remove(recordKey(marker->id));
+    m_state.markers.remove(table::recordKey(marker->id));
     m_state.currentMarker.reset();
     m_repaint();
 }
 
-void MarkerExchange::RequestPlaceMarker(const CMarker &p_marker)
+void MarkerExchange::RequestPlaceMarker(const table::CMarker &p_marker)
 {
     m_state.sendToAll(session::MSG_REQUEST_MARKER,
                       session::formatPayload(session::RequestMarkerPayload{p_marker.info, p_marker.mapX, p_marker.mapY,
                                                                            p_marker.player, p_marker.UserID}));
 }
 
-void MarkerExchange::BroadcastPlaceMarker(const CMarker &p_marker)
+void MarkerExchange::BroadcastPlaceMarker(const table::CMarker &p_marker)
 {
     m_state.sendToAll(session::MSG_PLACE_MARKER,
                       session::formatPayload(session::PlaceMarkerPayload{
                           p_marker.id, p_marker.info, p_marker.mapX, p_marker.mapY, p_marker.player, p_marker.UserID}));
 }
 
-void MarkerExchange::BroadcastUpdateMarker(const CMarker &p_marker)
+void MarkerExchange::BroadcastUpdateMarker(const table::CMarker &p_marker)
 {
     m_state.sendToAll(session::MSG_UPDATE_MARKER, session::formatPayload(session::UpdateMarkerPayload{
                                                       p_marker.id, p_marker.info, p_marker.mapX, p_marker.mapY}));
@@ -140,7 +140,7 @@ void MarkerExchange::receiveRemove(std::int32_t from, const QString &payload)
                   marker->id, from, marker->UserID);
         return;
     }
-    if (m_state.currentMarker && recordKey(m_state.currentMarker->id) == payload)
+    if (m_state.currentMarker && table::recordKey(m_state.currentMarker->id) == payload)
         m_state.currentMarker.reset();
     m_state.markers.remove(payload);
     m_repaint();
@@ -156,7 +156,7 @@ void MarkerExchange::receivePlace(std::int32_t from, const QString &payload)
     const auto *fields = valueOf(parsed);
     if (!fields)
         return skipUnreadable(parsed);
-    auto marker = std::make_shared<CMarker>();
+    auto marker = std::make_shared<table::CMarker>();
     marker->id = fields->id;
     marker->info = fields->info;
     marker->mapX = fields->mapX;
@@ -183,7 +183,7 @@ void MarkerExchange::receiveRequest(std::int32_t from, const QString &payload)
         qCWarning(lcMarkers, "marker request from player %d for player %d refused", from, fields->userId);
         return;
     }
-    CMarker marker;
+    table::CMarker marker;
     marker.info = fields->info;
     marker.mapX = fields->mapX;
     marker.mapY = fields->mapY;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tokens/CMarker.h"
+#include "table/CMarker.h"
 #include "tokens/MarkerRights.h"
 
 #include <QString>
@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <functional>
 
-namespace vellmar::app {
-class SharedState;
+namespace vellmar::table {
+class Table;
 }
 
 namespace vellmar::tokens {
@@ -21,7 +21,7 @@ namespace vellmar::tokens {
 class MarkerExchange
 {
 public:
-    MarkerExchange(app::SharedState &state, std::function<void()> repaint);
+    MarkerExchange(table::Table &state, std::function<void()> repaint);
 
     // A new marker of this participant (the quick marker and the place dialog).
     void placeMarker(const QString &info, std::int32_t mapX, std::int32_t mapY);
@@ -31,9 +31,9 @@ public:
     void removeCurrentMarker();
 
     // Each sends one message to all, and only while in a session.
-    void RequestPlaceMarker(const CMarker &p_marker);
-    void BroadcastPlaceMarker(const CMarker &p_marker);
-    void BroadcastUpdateMarker(const CMarker &p_marker);
+    void RequestPlaceMarker(const table::CMarker &p_marker);
+    void BroadcastPlaceMarker(const table::CMarker &p_marker);
+    void BroadcastUpdateMarker(const table::CMarker &p_marker);
 
     // A received marker message (types 4, 6, 11, 12) from the player the
     // host stamped as its sender. Messages naming an unknown marker, that
@@ -44,14 +44,14 @@ public:
     static bool acceptableInfo(const QString &info) { return !info.contains(u';'); }
 
 private:
-    void addMastersMarker(CMarker marker);
+    void addMastersMarker(table::CMarker marker);
     MarkerActor sender(std::int32_t from) const;
     void receiveRemove(std::int32_t from, const QString &payload);
     void receivePlace(std::int32_t from, const QString &payload);
     void receiveRequest(std::int32_t from, const QString &payload);
     void receiveUpdate(std::int32_t from, const QString &payload);
 
-    app::SharedState &m_state;
+    table::Table &m_state;
     std::function<void()> m_repaint;
 };
 

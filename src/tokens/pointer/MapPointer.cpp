@@ -1,6 +1,7 @@
 #include "MapPointer.h"
 
-#include "app/state/SharedState.h"
+#include "table/Identity.h"
+#include "table/Records.h"
 #include "tokens/MarkerRights.h"
 
 #include <algorithm>
@@ -64,45 +65,45 @@ bool MapPointer::SelectUnderPointer(QPoint mapPosition)
     if (m_dragging)
         return false;
 
-    IconCollection::Pointer iconHit;
-    for (const auto &icon : m_state.icons.records()) {
+    table::IconCollection::Pointer iconHit;
+    for (const auto &icon : m_records.icons.records()) {
         if (withinReach(icon->mapX, icon->mapY, mapPosition, icon->size))
             iconHit = icon;
     }
-    MarkerCollection::Pointer markerHit;
-    for (const auto &marker : m_state.markers.records()) {
+    table::MarkerCollection::Pointer markerHit;
+    for (const auto &marker : m_records.markers.records()) {
         if (withinReach(marker->mapX, marker->mapY, mapPosition, markerReach))
             markerHit = marker;
     }
     if (markerHit)
         iconHit.reset(); // a marker stands on top of an icon
 
-    const bool iconChanged = follow(m_state.currentIcon, iconHit);
-    const bool markerChanged = follow(m_state.currentMarker, markerHit);
+    const bool iconChanged = follow(m_records.currentIcon, iconHit);
+    const bool markerChanged = follow(m_records.currentMarker, markerHit);
     return iconChanged || markerChanged;
 }
 
 MenuRights MapPointer::menuRights() const
 {
     MenuRights rights;
-    rights.iconCommands = m_state.currentIcon && m_state.currentIcon->UserID == m_state.ownPlayerID;
-    const MarkerActor self{m_state.ownPlayerID, m_state.isMaster};
-    rights.modifyMarker = m_state.currentMarker && mayChangeMarker(*m_state.currentMarker, self);
-    rights.removeMarker = m_state.currentMarker && mayRemoveMarker(*m_state.currentMarker, self);
+    rights.iconCommands = m_records.currentIcon && m_records.currentIcon->UserID == m_identity.ownPlayerID;
+    const MarkerActor self{m_identity.ownPlayerID, m_identity.isMaster};
+    rights.modifyMarker = m_records.currentMarker && mayChangeMarker(*m_records.currentMarker, self);
+    rights.removeMarker = m_records.currentMarker && mayRemoveMarker(*m_records.currentMarker, self);
     return rights;
 }
 
-bool MapPointer::ownedHere(std::int32_t userId) const { return userId == m_state.ownPlayerID; }
+bool MapPointer::ownedHere(std::int32_t userId) const { return userId == m_identity.ownPlayerID; }
 
 bool MapPointer::beginDrag(QPoint mapPosition)
 {
     // Only one's own record moves; the game master may not drag others' markers.
-    if (!m_state.currentIcon && m_state.currentMarker
-        && mayChangeMarker(*m_state.currentMarker, {m_state.ownPlayerID, m_state.isMaster})) {
-        m_dragOffset = offsetFrom(m_state.currentMarker->mapX, m_state.currentMarker->mapY, mapPosition);
+    if (!m_records.currentIcon && m_records.currentMarker
+        && mayChangeMarker(*m_records.currentMarker, {m_identity.ownPlayerID, m_identity.isMaster})) {
+        m_dragOffset = offsetFrom(m_records.currentMarker->mapX, m_records.currentMarker->mapY, mapPosition);
         m_draggingIcon = false;
-    } else if (m_state.currentIcon && !m_state.currentMarker && ownedHere(m_state.currentIcon->UserID)) {
-        m_dragOffset = offsetFrom(m_state.currentIcon->mapX, m_state.currentIcon->mapY, mapPosition);
+    } else if (m_records.currentIcon && !m_records.currentMarker && ownedHere(m_records.currentIcon->UserID)) {
+        m_dragOffset = offsetFrom(m_records.currentIcon->mapX, m_records.currentIcon->mapY, mapPosition);
         m_draggingIcon = true;
     } else {
         return false;
@@ -117,29 +118,29 @@ bool MapPointer::dragTo(QPoint mapPosition)
         return false;
     const QPoint target = shifted(mapPosition, m_dragOffset);
     if (m_draggingIcon) {
-        if (!m_state.currentIcon)
+        if (!m_records.currentIcon)
             return false;
-        m_state.currentIcon->mapX = target.x();
-        m_state.currentIcon->mapY = target.y();
+        m_records.currentIcon->mapX = target.x();
+        m_records.currentIcon->mapY = target.y();
         return true;
     }
     // A removal from the network may have taken the marker away meanwhile.
-    if (!m_state.currentMarker)
+    if (!m_records.currentMarker)
         return false;
-    m_state.currentMarker->mapX = target.x();
-    m_state.currentMarker->mapY = target.y();
+    m_records.currentMarker->mapX = target.x();
+    m_records.currentMarker->mapY = target.y();
     return true;
 }
 
-std::shared_ptr<CMarker> MapPointer::endDrag()
+std::shared_ptr<table::CMarker> MapPointer::endDrag()
 {
     if (!m_dragging)
         return nullptr;
     m_dragging = false;
     if (m_draggingIcon)
         return nullptr;
-    auto marker = std::move(m_state.currentMarker);
-    m_state.currentMarker.reset();
+    auto marker = std::move(m_records.currentMarker);
+    m_records.currentMarker.reset();
     return marker;
 }
 

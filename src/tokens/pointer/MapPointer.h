@@ -1,16 +1,17 @@
 #pragma once
 
-#include "tokens/CIcon.h"
-#include "tokens/CMarker.h"
+#include "table/CIcon.h"
+#include "table/CMarker.h"
 
 #include <QPoint>
 
 #include <cstdint>
 #include <memory>
 
-namespace vellmar::app {
-class SharedState;
-}
+namespace vellmar::table {
+struct Identity;
+class Records;
+} // namespace vellmar::table
 
 namespace vellmar::tokens {
 
@@ -29,7 +30,7 @@ struct MenuRights
 class MapPointer
 {
 public:
-    explicit MapPointer(app::SharedState &state) : m_state(state) {}
+    MapPointer(const table::Identity &identity, table::Records &records) : m_identity(identity), m_records(records) {}
 
     // Selects the records under the pointer; true when the selection changed
     // (the view needs a repaint). Does nothing while dragging.
@@ -45,7 +46,7 @@ public:
     bool dragTo(QPoint mapPosition);
     // Ends a drag. The marker that was dragged, if any, is returned so its
     // final place can be announced; a dragged icon stays local.
-    std::shared_ptr<CMarker> endDrag();
+    std::shared_ptr<table::CMarker> endDrag();
 
     bool dragging() const { return m_dragging; }
     QPoint dragOffset() const { return m_dragOffset; }
@@ -53,7 +54,8 @@ public:
 private:
     bool ownedHere(std::int32_t userId) const;
 
-    app::SharedState &m_state;
+    const table::Identity &m_identity;
+    table::Records &m_records;
     bool m_dragging = false;
     bool m_draggingIcon = false;
     QPoint m_dragOffset;

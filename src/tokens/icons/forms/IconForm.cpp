@@ -1,9 +1,9 @@
 #include "IconForm.h"
 
 #include "IconTextBox.h"
-#include "app/widgets/DesignFont.h"
-#include "app/widgets/Place.h"
 #include "core/Questions.h"
+#include "ui/DesignFont.h"
+#include "ui/Place.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -24,8 +24,8 @@ constexpr int boxWidth = 2175;
 constexpr int boxHeight = 315;
 constexpr int formWidth = 3615;
 constexpr int formHeight = 2775;
-constexpr app::TwipRect setPlace{1320, 2280, 1035, 375};
-constexpr app::TwipRect cancelPlace{2460, 2280, 1035, 375};
+constexpr ui::TwipRect setPlace{1320, 2280, 1035, 375};
+constexpr ui::TwipRect cancelPlace{2460, 2280, 1035, 375};
 
 template <typename Control>
 Control *named(Control *control, const QString &name)
@@ -40,8 +40,8 @@ IconForm::IconForm(const QString &name, const QString &caption, QWidget *parent)
 {
     setObjectName(name);
     setWindowTitle(caption);
-    setFont(app::designFont(8));
-    setFixedSize(app::twipsToPixels(formWidth), app::twipsToPixels(formHeight));
+    setFont(ui::designFont(8));
+    setFixedSize(ui::twipsToPixels(formWidth), ui::twipsToPixels(formHeight));
     createControls();
     m_activationFocus = txtName;
 }
@@ -65,17 +65,17 @@ void IconForm::createControls()
     int top = rowTop;
     for (const auto &row : rows) {
         row.label = named(new QLabel(row.caption, this), QString::fromLatin1(row.labelName));
-        app::place(row.label, {labelLeft, top, labelWidth, boxHeight});
+        ui::place(row.label, {labelLeft, top, labelWidth, boxHeight});
         row.box = named(new IconTextBox(this), QString::fromLatin1(row.boxName));
-        app::place(row.box, {boxLeft, top, boxWidth, boxHeight});
+        ui::place(row.box, {boxLeft, top, boxWidth, boxHeight});
         row.label->setBuddy(row.box);
         top += rowPitch;
     }
     btnSet = named(new QPushButton(QStringLiteral("Set"), this), QStringLiteral("btnSet"));
-    app::place(btnSet, setPlace);
+    ui::place(btnSet, setPlace);
     btnSet->setDefault(true);
     btnCancel = named(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("btnCancel"));
-    app::place(btnCancel, cancelPlace);
+    ui::place(btnCancel, cancelPlace);
 }
 
 IconEntry IconForm::entry() const

@@ -17,9 +17,10 @@ void showModal(QDialog &dialog)
 
 } // namespace
 
-QtIconDialogs::QtIconDialogs(app::SharedState &state, core::Questions &questions, std::function<void()> repaint,
-                             QWidget *parent)
-    : m_state(state)
+QtIconDialogs::QtIconDialogs(const table::Identity &identity, table::Records &records, core::Questions &questions,
+                             std::function<void()> repaint, QWidget *parent)
+    : m_identity(identity)
+    , m_records(records)
     , m_questions(questions)
     , m_repaint(std::move(repaint))
     , m_parent(parent)
@@ -35,7 +36,7 @@ QtIconDialogs::~QtIconDialogs()
 void QtIconDialogs::showPlaceIcon(std::int32_t mapX, std::int32_t mapY)
 {
     if (!m_setIcon)
-        m_setIcon = new frmSetIcon(m_state, m_questions, m_repaint, m_parent);
+        m_setIcon = new frmSetIcon(m_identity, m_records, m_questions, m_repaint, m_parent);
     m_setIcon->mapX = mapX;
     m_setIcon->mapY = mapY;
     showModal(*m_setIcon);
@@ -46,7 +47,7 @@ void QtIconDialogs::showModifyIcon(std::int32_t id, const IconEntry &entry)
     // One icon at a time: a dialog still open (the dialogs are modal, so
     // only from code) gives way to the new one.
     delete m_modifyIcon.data();
-    m_modifyIcon = new frmModifyIcon(m_state, m_questions, m_repaint, m_parent);
+    m_modifyIcon = new frmModifyIcon(m_records, m_questions, m_repaint, m_parent);
     m_modifyIcon->id = id;
     m_modifyIcon->setEntry(entry);
     showModal(*m_modifyIcon);

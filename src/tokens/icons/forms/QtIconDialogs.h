@@ -10,9 +10,10 @@
 
 class QWidget;
 
-namespace vellmar::app {
-class SharedState;
-}
+namespace vellmar::table {
+struct Identity;
+class Records;
+} // namespace vellmar::table
 
 namespace vellmar::core {
 class Questions;
@@ -25,7 +26,8 @@ namespace vellmar::tokens {
 class QtIconDialogs final : public IconDialogs
 {
 public:
-    QtIconDialogs(app::SharedState &state, core::Questions &questions, std::function<void()> repaint, QWidget *parent);
+    QtIconDialogs(const table::Identity &identity, table::Records &records, core::Questions &questions,
+                  std::function<void()> repaint, QWidget *parent);
     ~QtIconDialogs() override;
     QtIconDialogs(const QtIconDialogs &) = delete;
     QtIconDialogs &operator=(const QtIconDialogs &) = delete;
@@ -39,7 +41,8 @@ public:
     frmModifyIcon *modifyDialog() const { return m_modifyIcon; }
 
 private:
-    app::SharedState &m_state;
+    const table::Identity &m_identity;
+    table::Records &m_records;
     core::Questions &m_questions;
     std::function<void()> m_repaint;
     QWidget *m_parent;

@@ -1,7 +1,7 @@
 #include "frmModifyIcon.h"
 
-#include "app/state/SharedState.h"
 #include "core/Questions.h"
+#include "table/Records.h"
 #include "tokens/icons/IconEdits.h"
 
 #include <QLineEdit>
@@ -9,10 +9,10 @@
 
 namespace vellmar::tokens {
 
-frmModifyIcon::frmModifyIcon(app::SharedState &state, core::Questions &questions, std::function<void()> repaint,
+frmModifyIcon::frmModifyIcon(table::Records &records, core::Questions &questions, std::function<void()> repaint,
                              QWidget *parent)
     : IconForm(QStringLiteral("frmModifyIcon"), QStringLiteral("Modify Icon"), parent)
-    , m_state(state)
+    , m_records(records)
     , m_questions(questions)
     , m_repaint(std::move(repaint))
 {
@@ -30,7 +30,7 @@ void frmModifyIcon::btnSet_Click()
         refuse(m_questions, reading);
         return;
     }
-    if (!rewriteIcon(m_state.icons, id, *reading.values))
+    if (!rewriteIcon(m_records.icons, id, *reading.values))
         m_questions.tell(QStringLiteral("This icon is no longer on the map; nothing was changed."));
     accept(); // closing deletes the dialog
     if (m_repaint)

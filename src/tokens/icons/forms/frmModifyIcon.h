@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <functional>
 
-namespace vellmar::app {
-class SharedState;
+namespace vellmar::table {
+class Records;
 }
 
 namespace vellmar::tokens {
@@ -19,7 +19,7 @@ class frmModifyIcon final : public IconForm
     Q_OBJECT
 public:
     // `repaint` redraws the map view after the icon changed.
-    frmModifyIcon(app::SharedState &state, core::Questions &questions, std::function<void()> repaint,
+    frmModifyIcon(table::Records &records, core::Questions &questions, std::function<void()> repaint,
                   QWidget *parent = nullptr);
 
     // The identifier of the icon to change.
@@ -29,7 +29,7 @@ private:
     void btnSet_Click();
     void btnCancel_Click();
 
-    app::SharedState &m_state;
+    table::Records &m_records;
     core::Questions &m_questions;
     std::function<void()> m_repaint;
 };

@@ -1,5 +1,6 @@
 #include "frmSetIcon.h"
 
+#include "table/Identity.h"
 #include "tokens/icons/IconEdits.h"
 
 #include <QKeyEvent>
@@ -8,10 +9,11 @@
 
 namespace vellmar::tokens {
 
-frmSetIcon::frmSetIcon(app::SharedState &state, core::Questions &questions, std::function<void()> repaint,
-                       QWidget *parent)
+frmSetIcon::frmSetIcon(const table::Identity &identity, table::Records &records, core::Questions &questions,
+                       std::function<void()> repaint, QWidget *parent)
     : IconForm(QStringLiteral("frmSetIcon"), QStringLiteral("Place icon"), parent)
-    , m_state(state)
+    , m_identity(identity)
+    , m_records(records)
     , m_questions(questions)
     , m_repaint(std::move(repaint))
 {
@@ -37,7 +39,7 @@ void frmSetIcon::btnSet_Click()
         refuse(m_questions, reading);
         return;
     }
-    addPlacedIcon(m_state, *reading.values, mapX, mapY);
+    addPlacedIcon(m_records, *reading.values, mapX, mapY, m_identity.ownPlayerID);
     accept(); // hides; the boxes keep their text for the next icon
     if (m_repaint)
         m_repaint();

@@ -5,9 +5,10 @@
 #include <cstdint>
 #include <functional>
 
-namespace vellmar::app {
-class SharedState;
-}
+namespace vellmar::table {
+struct Identity;
+class Records;
+} // namespace vellmar::table
 
 namespace vellmar::tokens {
 
@@ -18,8 +19,8 @@ class frmSetIcon final : public IconForm
     Q_OBJECT
 public:
     // `repaint` redraws the map view after an icon was placed.
-    frmSetIcon(app::SharedState &state, core::Questions &questions, std::function<void()> repaint,
-               QWidget *parent = nullptr);
+    frmSetIcon(const table::Identity &identity, table::Records &records, core::Questions &questions,
+               std::function<void()> repaint, QWidget *parent = nullptr);
 
     // The map position for the new icon, set before the dialog is shown.
     std::int32_t mapX = 0;
@@ -32,7 +33,8 @@ private:
     void btnSet_Click();
     void btnCancel_Click();
 
-    app::SharedState &m_state;
+    const table::Identity &m_identity;
+    table::Records &m_records;
     core::Questions &m_questions;
     std::function<void()> m_repaint;
 };

@@ -1,8 +1,8 @@
 #include "MarkerTextDialog.h"
 
-#include "app/widgets/Place.h"
 #include "core/Questions.h"
 #include "tokens/markers/MarkerExchange.h"
+#include "ui/Place.h"
 
 #include <QFocusEvent>
 #include <QLabel>
@@ -31,11 +31,11 @@ MarkerTextDialog::MarkerTextDialog(MarkerExchange &exchange, core::Questions &qu
     btnSet->setAutoDefault(true);
     btnCancel->setAutoDefault(false);
 
-    app::place(lblInfo, {120, 165, 495, 255});
-    app::place(txtInfo, {720, 120, 2535, 315});
-    app::place(btnSet, {720, 600, 1215, 375});
-    app::place(btnCancel, {2040, 600, 1215, 375});
-    setFixedSize(app::twipsToPixels(3375), app::twipsToPixels(1140));
+    ui::place(lblInfo, {120, 165, 495, 255});
+    ui::place(txtInfo, {720, 120, 2535, 315});
+    ui::place(btnSet, {720, 600, 1215, 375});
+    ui::place(btnCancel, {2040, 600, 1215, 375});
+    setFixedSize(ui::twipsToPixels(3375), ui::twipsToPixels(1140));
 
     connect(btnSet, &QPushButton::clicked, this, &MarkerTextDialog::btnSet_Click);
     // Escape presses Cancel: QDialog rejects on Escape, which is what Cancel does.

@@ -4,7 +4,7 @@
 
 class QPlainTextEdit;
 
-namespace vellmar::chat {
+namespace vellmar::ui {
 
 // Appends one line to a chat pane or log the way every log of the program
 // does: the caret goes to the end and a line break and the line are inserted
@@ -20,4 +20,4 @@ void appendLogLine(QPlainTextEdit &pane, const QString &line);
 inline constexpr int logLineLimit = 2000;
 inline constexpr int logCharacterLimit = 400000;
 
-} // namespace vellmar::chat
+} // namespace vellmar::ui

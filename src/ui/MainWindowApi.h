@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace vellmar::app {
+namespace vellmar::ui {
 
 // The main window's public operations that the other windows call. Tool
 // windows depend on this interface, not on the main window class, so each
@@ -22,4 +22,4 @@ public:
     virtual void RestoreWindow(QWidget &window) = 0;
 };
 
-} // namespace vellmar::app
+} // namespace vellmar::ui

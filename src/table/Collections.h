@@ -1,14 +1,14 @@
 #pragma once
 
-#include "tokens/CIcon.h"
-#include "tokens/CMarker.h"
-#include "tokens/KeyedCollection.h"
+#include "table/CIcon.h"
+#include "table/CMarker.h"
+#include "table/KeyedCollection.h"
 
-namespace vellmar::tokens {
+namespace vellmar::table {
 
 // Both live for the whole run; nothing empties them, neither a new map nor a
 // session.
 using IconCollection = KeyedCollection<CIcon>;
 using MarkerCollection = KeyedCollection<CMarker>;
 
-} // namespace vellmar::tokens
+} // namespace vellmar::table

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-namespace vellmar::tokens {
+namespace vellmar::table {
 
 // The key under which a record with this id is kept: decimal text without
 // leading blanks or zeros (17 -> "17").
@@ -90,4 +90,4 @@ private:
     QHash<QString, Pointer> m_byKey;
 };
 
-} // namespace vellmar::tokens
+} // namespace vellmar::table

@@ -8,11 +8,11 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-namespace vellmar::chat {
+namespace vellmar::ui {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcChat, "vellmar.chat", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcUi, "vellmar.ui", QtWarningMsg)
 
 // Drops the oldest lines while the log is over either limit; the newest line
 // always stays.
@@ -28,7 +28,7 @@ void keepNewest(QPlainTextEdit &pane)
         ++dropped;
     }
     if (dropped > 0)
-        qCDebug(lcChat, "log %s dropped its %d oldest lines", qUtf8Printable(pane.objectName()), dropped);
+        qCDebug(lcUi, "log %s dropped its %d oldest lines", qUtf8Printable(pane.objectName()), dropped);
 }
 
 } // namespace
@@ -48,4 +48,4 @@ void appendLogLine(QPlainTextEdit &pane, const QString &line)
     pane.ensureCursorVisible();
 }
 
-} // namespace vellmar::chat
+} // namespace vellmar::ui

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/layout/Twips.h"
+#include "ui/Twips.h"
 
 #include <QWidget>
 
-namespace vellmar::app {
+namespace vellmar::ui {
 
 // Puts a control where a twip layout says.
 inline void place(QWidget *widget, const TwipRect &rect) { widget->setGeometry(toPixels(rect)); }
 
-} // namespace vellmar::app
+} // namespace vellmar::ui

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace vellmar::tokens {
+namespace vellmar::table {
 
 // A token for a character or monster, kept by this copy only.
 class CIcon
@@ -26,4 +26,4 @@ public:
     std::int32_t Healthcolor() const;
 };
 
-} // namespace vellmar::tokens
+} // namespace vellmar::table

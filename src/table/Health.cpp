@@ -1,6 +1,6 @@
 #include "Health.h"
 
-namespace vellmar::tokens {
+namespace vellmar::table {
 
 HealthBand healthBand(std::int16_t damage, std::int16_t maxHealth)
 {
@@ -74,4 +74,4 @@ std::int32_t healthColour(HealthBand band)
     return red;
 }
 
-} // namespace vellmar::tokens
+} // namespace vellmar::table

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // How badly an icon's figure is wounded, from its damage and maximum health.
-namespace vellmar::tokens {
+namespace vellmar::table {
 
 // Ordered from unhurt to dead; every threshold belongs to the more serious band.
 enum class HealthBand { Unscathed, Injured, Hurt, BadlyHurt, NearDeath, Disabled, Unconscious, Dead };
@@ -23,4 +23,4 @@ QString healthWord(HealthBand band);
 // Hurt, olive for Badly Hurt, red from Near Death on.
 std::int32_t healthColour(HealthBand band);
 
-} // namespace vellmar::tokens
+} // namespace vellmar::table

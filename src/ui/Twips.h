@@ -6,7 +6,7 @@
 
 // The main window is laid out in twips (1/1440 inch) and shown at 15 twips
 // per pixel, the size of a twip on a standard 96-dot-per-inch screen.
-namespace vellmar::app {
+namespace vellmar::ui {
 
 inline constexpr int twipsPerPixel = 15;
 
@@ -32,4 +32,4 @@ inline QRect toPixels(const TwipRect &r)
     return {twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width), twipsToPixels(r.height)};
 }
 
-} // namespace vellmar::app
+} // namespace vellmar::ui

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace vellmar::tokens {
+namespace vellmar::table {
 
 // A short text pinned to a spot of the map, the same on every copy.
 class CMarker
@@ -18,4 +18,4 @@ public:
     std::int32_t UserID = 0; // player id of whoever placed it; 0 before any session
 };
 
-} // namespace vellmar::tokens
+} // namespace vellmar::table

@@ -3,7 +3,7 @@
 #include <QFont>
 #include <QFontInfo>
 
-namespace vellmar::app {
+namespace vellmar::ui {
 
 // The font every window was laid out for, "MS Sans Serif", at a size given in
 // points at 96 dots per inch. The size is set in pixels, as the layout is (15
@@ -27,4 +27,4 @@ inline QFont designFont(double pointSize = 8.25, bool bold = false)
     return standIn;
 }
 
-} // namespace vellmar::app
+} // namespace vellmar::ui

@@ -1,9 +1,9 @@
-#include "tokens/Collections.h"
-#include "tokens/Health.h"
+#include "table/Collections.h"
+#include "table/Health.h"
 
 #include <QtTest/QTest>
 
-using namespace vellmar::tokens;
+using namespace vellmar::table;
 
 namespace {
 
@@ -56,7 +56,7 @@ QList<std::int32_t> ids(const MarkerCollection &markers)
 
 } // namespace
 
-class TestTokens : public QObject
+class TestRecords : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -144,5 +144,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestTokens)
-#include "tst_tokens.moc"
+QTEST_GUILESS_MAIN(TestRecords)
+#include "tst_records.moc"

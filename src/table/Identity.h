@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace vellmar::table {
+
+// Who this copy is in the session and what role it plays.
+struct Identity
+{
+    // Offline a copy counts as game master for its own map.
+    bool inSession = false;
+    bool isMaster = true;
+    bool appClosing = false;
+
+    std::int32_t ownPlayerID = 0;
+    QString userName; // the master's ends in "(DM)"
+    // The player id of the session's master, as the host stamps it on the
+    // master's messages; 0 outside a session. Set once when the session
+    // starts and never moved: a host change makes nobody master.
+    std::int32_t masterPlayerID = 0;
+};
+
+} // namespace vellmar::table

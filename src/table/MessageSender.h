@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace vellmar::table {
+
+// What the outbox sends through. The session implements it from above; tests
+// implement it to see what would be sent.
+class MessageSender
+{
+public:
+    virtual ~MessageSender() = default;
+
+    // `to` is a player id, or 0 for every other participant. False when the
+    // transport refused the message (for example the addressee is gone).
+    virtual bool send(std::int32_t to, std::int32_t type, const QString &payload) = 0;
+};
+
+} // namespace vellmar::table

@@ -1,0 +1,14 @@
+#include "Outbox.h"
+
+namespace vellmar::table {
+
+bool Outbox::sendToAll(std::int32_t type, const QString &payload) { return sendTo(0, type, payload); }
+
+bool Outbox::sendTo(std::int32_t playerId, std::int32_t type, const QString &payload)
+{
+    if (!m_identity.inSession || !sender)
+        return false;
+    return sender->send(playerId, type, payload);
+}
+
+} // namespace vellmar::table

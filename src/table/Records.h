@@ -1,0 +1,31 @@
+#pragma once
+
+#include "table/Collections.h"
+
+#include <cstdint>
+
+namespace vellmar::table {
+
+// The records on this copy's map, the selection among them and the counters
+// that hand out their ids.
+class Records
+{
+public:
+    // In the order they were added.
+    IconCollection icons;
+    MarkerCollection markers;
+    // The selection on the map; null when nothing is selected.
+    MarkerCollection::Pointer currentMarker;
+    IconCollection::Pointer currentIcon;
+
+    // Hands out 1, 2, 3, ... ; the master's counter is the only source of
+    // marker ids in a session.
+    std::int32_t NextMarkerID() { return m_nextMarkerID++; }
+    std::int32_t NextIconID() { return m_nextIconID++; }
+
+private:
+    std::int32_t m_nextMarkerID = 1;
+    std::int32_t m_nextIconID = 1;
+};
+
+} // namespace vellmar::table
