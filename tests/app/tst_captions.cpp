@@ -147,11 +147,12 @@ private Q_SLOTS:
         QDir::setCurrent(previous);
 
         const auto repaint = [] {};
-        tokens::frmSetIcon setIcon(window.state(), questions, repaint, &window);
+        tokens::frmSetIcon setIcon(window.state().identity(), window.state().records(), questions, repaint, &window);
         tokens::frmModifyIcon modifyIcon(window.state(), questions, repaint, &window);
         tokens::frmSetMarker setMarker(window.markerExchange(), questions, &window);
         tokens::frmModifyMarker modifyMarker(window.markerExchange(), questions, &window);
-        chat::Form2 privateChat(window.state(), 2, QStringLiteral("Ranger"), &window);
+        chat::Form2 privateChat(window.state().identity(), window.state().outbox(), 2, QStringLiteral("Ranger"),
+                                &window);
         QList<QWidget *> windows{&window,    &window.partyChat(), &setIcon,    &modifyIcon,
                                  &setMarker, &modifyMarker,       &privateChat};
         for (const char *name : {"frmDiceRoll", "frmCombat", "frmToolbar", "frmMaplist"}) {

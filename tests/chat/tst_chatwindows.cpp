@@ -134,7 +134,7 @@ private Q_SLOTS:
     void privateLinesGoToThePartnerOnly()
     {
         Session session(QStringLiteral("Red"));
-        chat::Form2 window(session.state, 42, QStringLiteral("Blue"));
+        chat::Form2 window(session.state.identity(), session.state.outbox(), 42, QStringLiteral("Blue"));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::keyClicks(window.txtInput, QStringLiteral("secret"));
