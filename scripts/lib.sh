@@ -27,7 +27,7 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# The DejaVu fonts stand in for the layout's font (see app/widgets/DesignFont.h).
+# The DejaVu fonts stand in for the layout's font (see src/ui/DesignFont.h).
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev fonts-dejavu-core fonts-dejavu-extra)
 
 # configure_and_build <build folder> [cmake options...]
