@@ -3,6 +3,7 @@
 #include "app/state/SharedState.h"
 #include "app/widgets/DesignFont.h"
 #include "app/widgets/Place.h"
+#include "chat/ChatLines.h"
 #include "chat/LogLine.h"
 #include "core/Text.h"
 
@@ -65,7 +66,7 @@ void ChatWindow::SendLine()
 {
     const QString text = core::trimSpaces(txtInput->text());
     if (!text.isEmpty()) {
-        const QString ownLine = m_state.userName + u" : " + text;
+        const QString ownLine = saidLine(m_state.userName, text);
         if (sendText(text))
             Display(ownLine);
         else
@@ -77,7 +78,7 @@ void ChatWindow::SendLine()
 void ChatWindow::showSendFailure(const QString &ownLine)
 {
     Display(ownLine);
-    Display(QStringLiteral("<SYS> The line above could not be sent"));
+    Display(lineNotSentLine());
 }
 
 void ChatWindow::closeEvent(QCloseEvent *event)

@@ -1,6 +1,7 @@
 #include "Form2.h"
 
 #include "app/state/SharedState.h"
+#include "chat/ChatLines.h"
 #include "session/protocol/Messages.h"
 
 #include <QLineEdit>
@@ -43,7 +44,7 @@ bool Form2::sendText(const QString &text) { return m_state.sendTo(ToID, session:
 
 void Form2::showSendFailure(const QString &ownLine)
 {
-    Display(QStringLiteral("*ERROR* - possible that user has disconnected"));
+    Display(partnerUnreachableLine());
     Display(ownLine);
 }
 

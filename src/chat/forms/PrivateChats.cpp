@@ -3,6 +3,7 @@
 #include "Form2.h"
 #include "app/MainWindowApi.h"
 #include "app/state/SharedState.h"
+#include "chat/ChatLines.h"
 
 namespace vellmar::chat {
 
@@ -32,7 +33,7 @@ void PrivateChats::receive(std::int32_t from, const QString &senderName, const Q
         m_mainWindow.RestoreWindow(*window);
     else
         (window = open(from, senderName))->show();
-    window->Display(senderName + u" : " + text);
+    window->Display(saidLine(senderName, text));
 }
 
 Form2 *PrivateChats::open(std::int32_t playerId, const QString &partnerName)
