@@ -10,8 +10,11 @@ inline bool isAnnounced(bool inSession, bool isMaster) { return inSession && !is
 
 // The roll log's line for a roll.
 QString rollLogLine(const QString &rollText);
-// The roller's own main chat line, the same line the others see.
+// The roller's own main chat line, the same line the players see.
 QString rollChatLine(const QString &userName, const QString &rollText);
+// The line the game master sees for a player's roll: the master's roll tag in
+// angle brackets in front.
+QString taggedRollChatLine(const QString &rollTag, const QString &userName, const QString &rollText);
 // Shown in the main chat pane when the announcement could not be sent.
 QString rollNotSentLine();
 

@@ -1,3 +1,5 @@
+#include "chat/ChatReceiving.h"
+#include "dice/RollReceiving.h"
 #include "session/binding/Dispatcher.h"
 #include "session/protocol/Messages.h"
 #include "session/transport/SessionTransport.h"
@@ -48,26 +50,33 @@ public:
     QString lastError() const override { return {}; }
 };
 
-// Every line and hand-over, in the order the dispatcher made them.
-class RecordingTarget final : public DispatchTarget
+// Every line and hand-over, in the order the receive path made them, with
+// the chat and dice subsystems wired in as the program wires them.
+class RecordingCopy final
 {
 public:
     QStringList events;
     bool master = false;
+    Dispatcher dispatcher;
 
-    void Display(const QString &line) override { events << u"pane: " + line; }
-    bool isMaster() const override { return master; }
-    QString rollTag() const override { return QStringLiteral("val"); }
-    void RefreshPlayerList() override {}
-    void playSound(const QString &) override {}
-    void receivePartyLine(const QString &line) override { events << u"party: " + line; }
-    void receivePrivateLine(PlayerId from, const QString &senderName, const QString &text) override
+    RecordingCopy()
     {
-        events << QStringLiteral("private %1 %2: %3").arg(from).arg(senderName, text);
-    }
-    void receiveMarkerMessage(std::int32_t type, PlayerId from, const QString &, const QString &payload) override
-    {
-        events << QStringLiteral("marker %1 from %2: %3").arg(type).arg(from).arg(payload);
+        const auto pane = [this](const QString &line) { events << u"pane: " + line; };
+        vellmar::chat::routeChat(dispatcher,
+                                 {
+                                     pane,
+                                     [this](const QString &line) { events << u"party: " + line; },
+                                     [this](PlayerId from, const QString &senderName, const QString &text) {
+                                         events << QStringLiteral("private %1 %2: %3").arg(from).arg(senderName, text);
+                                     },
+                                 });
+        vellmar::dice::routeRolls(dispatcher, {[this] { return master; }, [] { return QStringLiteral("val"); }, pane});
+        for (const auto type : {MSG_REMOVE_MARKER, MSG_PLACE_MARKER, MSG_REQUEST_MARKER, MSG_UPDATE_MARKER}) {
+            dispatcher.route(type, Dispatcher::Payload::fields,
+                             [this, type](PlayerId from, const QString &, const QString &payload) {
+                                 events << QStringLiteral("marker %1 from %2: %3").arg(type).arg(from).arg(payload);
+                             });
+        }
     }
 };
 
@@ -114,13 +123,57 @@ private Q_SLOTS:
         expectWarning("type 3 from player 2: string length 9 does not fit the 3 bytes");
         expectWarning("from player 2: it holds no type");
         expectWarning("type 0 from unknown player 9");
-        RecordingTarget target;
-        Dispatcher::drain(transport, 1, target);
+        RecordingCopy target;
+        target.dispatcher.drain(transport, 1);
 
         QCOMPARE(target.events,
                  (QStringList{QStringLiteral("pane: Cleric : "), QStringLiteral("pane: Cleric : \uFEFFhello"),
                               QStringLiteral("marker 12 from 3: 4;x;1;2")}));
         QVERIFY(transport.inbox.empty());
+    }
+
+    void eachTypeReachesItsOwnerAloneAndLaterArrivalsWait()
+    {
+        ScriptedTransport transport;
+        transport.names = {{2, QStringLiteral("Ranger")}, {3, QStringLiteral("Cleric")}};
+        Dispatcher dispatcher;
+        QStringList got;
+        const QList<std::int32_t> owned{MSG_CHAT,          MSG_PRIVATE_CHAT, MSG_PARTY_CHAT,     MSG_DICE_ROLL,
+                                        MSG_REMOVE_MARKER, MSG_PLACE_MARKER, MSG_REQUEST_MARKER, MSG_UPDATE_MARKER};
+        for (const auto type : owned) {
+            dispatcher.route(type, Dispatcher::Payload::fields,
+                             [&got, &transport, type](PlayerId from, const QString &name, const QString &payload) {
+                                 got << QStringLiteral("%1 <- %2 %3: %4").arg(type).arg(from).arg(name, payload);
+                                 if (payload == u"again") // arrives while the loop runs
+                                     transport.queue(2, encodeMessage({MSG_CHAT, QStringLiteral("later")}));
+                             });
+        }
+        dispatcher.onNotice(NOTICE_PLAYER_CREATED, [&got] { got << QStringLiteral("joined: first"); });
+        dispatcher.onNotice(NOTICE_PLAYER_CREATED, [&got] { got << QStringLiteral("joined: second"); });
+
+        QStringList expected;
+        for (std::int32_t type = -1; type <= 13; ++type) {
+            const PlayerId from = type % 2 == 0 ? 2 : 3;
+            transport.queue(from, encodeMessage({type, QString::number(type)}));
+            if (owned.contains(type))
+                expected << QStringLiteral("%1 <- %2 %3: %1").arg(type).arg(from).arg(transport.names.value(from));
+        }
+        // Sender 0 is the transport: its 3 is a player joining, not a roll.
+        MessageBuffer joined;
+        joined.WriteLong(NOTICE_PLAYER_CREATED);
+        transport.queue(kSystemSender, joined.bytes());
+        MessageBuffer migrated;
+        migrated.WriteLong(NOTICE_HOST_MIGRATED);
+        transport.queue(kSystemSender, migrated.bytes());
+        transport.queue(2, encodeMessage({MSG_CHAT, QStringLiteral("again")}));
+        expected << QStringLiteral("joined: first") << QStringLiteral("joined: second")
+                 << QStringLiteral("0 <- 2 Ranger: again");
+
+        dispatcher.drain(transport, 1);
+        QCOMPARE(got, expected);
+        QCOMPARE(transport.inbox.size(), std::size_t(1));
+        dispatcher.drain(transport, 1);
+        QCOMPARE(got.last(), QStringLiteral("0 <- 2 Ranger: later"));
     }
 
     void longTextsAreCutBeforeTheyReachATextBoxButMarkerFieldsAreNot()
@@ -142,9 +195,9 @@ private Q_SLOTS:
         for (int i = 0; i < 4; ++i)
             expectWarning("text of 100000 characters from player 2 cut to 40000");
         expectWarning("text of 40005 characters from player 2 cut to 39999");
-        RecordingTarget target;
+        RecordingCopy target;
         target.master = true;
-        Dispatcher::drain(transport, 1, target);
+        target.dispatcher.drain(transport, 1);
 
         const QString cut = flood.left(limit) + u'…';
         QCOMPARE(target.events.size(), 7);

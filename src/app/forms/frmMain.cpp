@@ -119,6 +119,7 @@ void frmMain::Form_Load()
     // Loaded without being shown: party lines are collected from the start.
     m_partyChat = new chat::frmPartyChat(m_state.identity(), m_state.outbox(), this);
     m_privateChats = std::make_unique<chat::PrivateChats>(m_state.identity(), m_state.outbox(), *this, this);
+    routeReceived();
     m_state.inSession = false;
     m_state.isMaster = true;
     m_state.currentMarker.reset();

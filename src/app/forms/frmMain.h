@@ -66,10 +66,7 @@ class UpDownControl;
 // The window that opens at start and lives until the program ends. It owns
 // the shared state and hands it to the other windows by reference; what the
 // controls do lives in the subsystems, the handlers here only route.
-class frmMain final : public QMainWindow,
-                      public ui::MainWindowApi,
-                      private session::DispatchTarget,
-                      private session::SessionStarter::Ui
+class frmMain final : public QMainWindow, public ui::MainWindowApi, private session::SessionStarter::Ui
 {
     Q_OBJECT
 public:
@@ -181,7 +178,7 @@ private:
     void mnuHostSession_Click();
     void mnuJoinSession_Click();
     void DirectXEvent_DXCallback(std::int32_t eventid);
-    void RefreshPlayerList() override;
+    void RefreshPlayerList();
     void btnPartyChat_Click();
     void btnDiceRolls_Click();
     void btnCombat_Click();
@@ -214,14 +211,8 @@ private:
     bool beginSession(bool hosting);
     void showWhereToJoin();
 
-    // Receiving side of the session.
-    bool isMaster() const override { return m_state.isMaster; }
-    QString rollTag() const override;
-    void playSound(const QString &relativePath) override;
-    void receivePartyLine(const QString &line) override;
-    void receivePrivateLine(std::int32_t from, const QString &senderName, const QString &text) override;
-    void receiveMarkerMessage(std::int32_t type, std::int32_t from, const QString &senderName,
-                              const QString &payload) override;
+    // Hands each received message type to the subsystem that owns it.
+    void routeReceived();
     void setBusy(bool busy) override;
 
     void applyLayout();
@@ -232,6 +223,7 @@ private:
     table::Table m_state;
     std::unique_ptr<session::SessionTransport> m_directPlay;
     std::unique_ptr<session::TransportSender> m_sender;
+    session::Dispatcher m_dispatcher;
     std::unique_ptr<SoundPlayer> m_sounds;
     std::int32_t m_eventHandle = 0;
     bool m_busy = false;

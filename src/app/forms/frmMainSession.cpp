@@ -1,9 +1,12 @@
 #include "frmMain.h"
 
 #include "app/platform/SoundPlayer.h"
+#include "chat/ChatLines.h"
+#include "chat/ChatReceiving.h"
 #include "chat/forms/PrivateChats.h"
 #include "chat/forms/frmPartyChat.h"
 #include "core/Text.h"
+#include "dice/RollReceiving.h"
 #include "session/binding/SessionIdentity.h"
 #include "session/binding/TransportSender.h"
 #include "session/binding/UserNamePrompt.h"
@@ -24,11 +27,14 @@
 #include <QTimer>
 
 // The main window in a session: hosting and joining, the main chat line, the
-// player list and everything the dispatcher hands over.
+// player list, and which subsystem takes each received message.
 namespace vellmar::app {
 
 namespace {
 Q_LOGGING_CATEGORY(lcApp, "vellmar.app", QtWarningMsg)
+
+const QString joinSound = QStringLiteral("Sounds/knucklhd.wav");
+const QString leaveSound = QStringLiteral("Sounds/doorshut.wav");
 } // namespace
 
 void frmMain::btnEnter_Click()
@@ -36,9 +42,9 @@ void frmMain::btnEnter_Click()
     const QString text = core::trimSpaces(txtInput->text());
     if (!text.isEmpty()) {
         const bool sent = m_state.sendToAll(session::MSG_CHAT, text);
-        Display(m_state.userName + u" : " + text);
+        Display(chat::saidLine(m_state.userName, text));
         if (m_state.inSession && !sent)
-            Display(QStringLiteral("<SYS> The line above could not be sent"));
+            Display(chat::lineNotSentLine());
     }
     txtInput->clear();
 }
@@ -156,7 +162,7 @@ void frmMain::showWhereToJoin()
 void frmMain::DirectXEvent_DXCallback(std::int32_t)
 {
     if (m_directPlay)
-        session::Dispatcher::drain(*m_directPlay, m_state.ownPlayerID, *this);
+        m_dispatcher.drain(*m_directPlay, m_state.ownPlayerID);
 }
 
 void frmMain::RefreshPlayerList()
@@ -171,20 +177,31 @@ void frmMain::RefreshPlayerList()
     }
 }
 
-QString frmMain::rollTag() const { return txtRollVal->text(); }
-
-void frmMain::playSound(const QString &relativePath) { m_sounds->play(relativePath); }
-
-void frmMain::receivePartyLine(const QString &line) { m_partyChat->Display(line); }
-
-void frmMain::receivePrivateLine(std::int32_t from, const QString &senderName, const QString &text)
+void frmMain::routeReceived()
 {
-    m_privateChats->receive(from, senderName, text);
-}
-
-void frmMain::receiveMarkerMessage(std::int32_t type, std::int32_t from, const QString &, const QString &payload)
-{
-    m_markers->receive(type, from, payload);
+    // The chat registers first: a notice's system line comes before the list
+    // refresh and the sound.
+    chat::routeChat(m_dispatcher, {
+                                      [this](const QString &line) { Display(line); },
+                                      [this](const QString &line) { m_partyChat->Display(line); },
+                                      [this](std::int32_t from, const QString &senderName, const QString &text) {
+                                          m_privateChats->receive(from, senderName, text);
+                                      },
+                                  });
+    dice::routeRolls(m_dispatcher, {
+                                       [this] { return m_state.isMaster; },
+                                       [this] { return txtRollVal->text(); },
+                                       [this](const QString &line) { Display(line); },
+                                   });
+    m_markers->route(m_dispatcher);
+    m_dispatcher.onNotice(session::NOTICE_PLAYER_CREATED, [this] {
+        RefreshPlayerList();
+        m_sounds->play(joinSound);
+    });
+    m_dispatcher.onNotice(session::NOTICE_PLAYER_DESTROYED, [this] {
+        RefreshPlayerList();
+        m_sounds->play(leaveSound);
+    });
 }
 
 void frmMain::setBusy(bool busy)

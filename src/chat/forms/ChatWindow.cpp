@@ -1,5 +1,6 @@
 #include "ChatWindow.h"
 
+#include "chat/ChatLines.h"
 #include "core/Text.h"
 #include "table/Identity.h"
 #include "ui/DesignFont.h"
@@ -66,7 +67,7 @@ void ChatWindow::SendLine()
 {
     const QString text = core::trimSpaces(txtInput->text());
     if (!text.isEmpty()) {
-        const QString ownLine = m_identity.userName + u" : " + text;
+        const QString ownLine = saidLine(m_identity.userName, text);
         if (sendText(text))
             Display(ownLine);
         else
@@ -78,7 +79,7 @@ void ChatWindow::SendLine()
 void ChatWindow::showSendFailure(const QString &ownLine)
 {
     Display(ownLine);
-    Display(QStringLiteral("<SYS> The line above could not be sent"));
+    Display(lineNotSentLine());
 }
 
 void ChatWindow::closeEvent(QCloseEvent *event)

@@ -1,5 +1,6 @@
 #include "Form2.h"
 
+#include "chat/ChatLines.h"
 #include "session/protocol/Messages.h"
 #include "table/Outbox.h"
 
@@ -44,7 +45,7 @@ bool Form2::sendText(const QString &text) { return m_outbox.sendTo(ToID, session
 
 void Form2::showSendFailure(const QString &ownLine)
 {
-    Display(QStringLiteral("*ERROR* - possible that user has disconnected"));
+    Display(partnerUnreachableLine());
     Display(ownLine);
 }
 

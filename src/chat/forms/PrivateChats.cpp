@@ -1,6 +1,7 @@
 #include "PrivateChats.h"
 
 #include "Form2.h"
+#include "chat/ChatLines.h"
 #include "table/Identity.h"
 #include "ui/MainWindowApi.h"
 
@@ -34,7 +35,7 @@ void PrivateChats::receive(std::int32_t from, const QString &senderName, const Q
         m_mainWindow.RestoreWindow(*window);
     else
         (window = open(from, senderName))->show();
-    window->Display(senderName + u" : " + text);
+    window->Display(saidLine(senderName, text));
 }
 
 Form2 *PrivateChats::open(std::int32_t playerId, const QString &partnerName)

@@ -11,12 +11,6 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcDispatch, "vellmar.dispatch", QtWarningMsg)
 
-bool isMarkerType(std::int32_t type)
-{
-    return type == MSG_REMOVE_MARKER || type == MSG_PLACE_MARKER || type == MSG_REQUEST_MARKER
-           || type == MSG_UPDATE_MARKER;
-}
-
 // Keeps a text within the longest one shown, without splitting a character
 // that takes two UTF-16 units.
 QString capped(QString text, PlayerId from)
@@ -35,8 +29,16 @@ QString capped(QString text, PlayerId from)
 
 } // namespace
 
-const QString Dispatcher::joinSound = QStringLiteral("Sounds/knucklhd.wav");
-const QString Dispatcher::leaveSound = QStringLiteral("Sounds/doorshut.wav");
+void Dispatcher::route(std::int32_t type, Payload payload, Handler handler)
+{
+    Q_ASSERT_X(!m_routes.contains(type), "Dispatcher::route", "a message type has one owner");
+    m_routes.insert(type, {payload, std::move(handler)});
+}
+
+void Dispatcher::onNotice(std::int32_t notice, NoticeHandler handler)
+{
+    m_notices[notice].push_back(std::move(handler));
+}
 
 QString Dispatcher::oneLine(QString text)
 {
@@ -47,7 +49,7 @@ QString Dispatcher::oneLine(QString text)
     return text;
 }
 
-void Dispatcher::drain(SessionTransport &transport, PlayerId ownPlayerID, DispatchTarget &target)
+void Dispatcher::drain(SessionTransport &transport, PlayerId ownPlayerID) const
 {
     const int waiting = transport.GetMessageCount(ownPlayerID);
     for (int i = 0; i < waiting; ++i) {
@@ -62,7 +64,11 @@ void Dispatcher::drain(SessionTransport &transport, PlayerId ownPlayerID, Dispat
         }
 
         if (received->from == kSystemSender) {
-            handleNotice(*type, target);
+            const auto notice = m_notices.constFind(*type);
+            if (notice != m_notices.cend()) {
+                for (const NoticeHandler &handler : *notice)
+                    handler();
+            }
             continue;
         }
 
@@ -74,9 +80,9 @@ void Dispatcher::drain(SessionTransport &transport, PlayerId ownPlayerID, Dispat
                       int(received->from));
             continue;
         }
-        const QString sender = oneLine(*name);
 
-        if (!isApplicationType(*type)) {
+        const auto route = m_routes.constFind(*type);
+        if (route == m_routes.cend()) {
             qCDebug(lcDispatch, "ignored a message of unknown type %d from player %d", int(*type), int(received->from));
             continue;
         }
@@ -87,56 +93,10 @@ void Dispatcher::drain(SessionTransport &transport, PlayerId ownPlayerID, Dispat
                       qUtf8Printable(why));
             continue;
         }
-        const QString text = oneLine(decoded->payload);
-        if (isMarkerType(*type)) { // their fields are never cut
-            target.receiveMarkerMessage(*type, received->from, sender, text);
-            continue;
-        }
-        const QString shown = capped(text, received->from);
-
-        switch (*type) {
-        case MSG_CHAT:
-            target.Display(sender + u" : " + shown);
-            break;
-        case MSG_PRIVATE_CHAT:
-            target.receivePrivateLine(received->from, sender, shown);
-            break;
-        case MSG_PARTY_CHAT:
-            target.receivePartyLine(sender + u" : " + shown);
-            break;
-        case MSG_DICE_ROLL:
-            if (target.isMaster())
-                target.Display(u"<" + target.rollTag() + u">" + sender + u" rolls " + shown);
-            else
-                target.Display(sender + u" rolls " + shown);
-            break;
-        default:
-            break;
-        }
-    }
-}
-
-void Dispatcher::handleNotice(std::int32_t notice, DispatchTarget &target)
-{
-    switch (notice) {
-    case NOTICE_PLAYER_CREATED:
-        target.Display(QStringLiteral("<SYS> A user has joined"));
-        target.RefreshPlayerList();
-        target.playSound(joinSound);
-        break;
-    case NOTICE_PLAYER_DESTROYED:
-        target.Display(QStringLiteral("<SYS> A user has left"));
-        target.RefreshPlayerList();
-        target.playSound(leaveSound);
-        break;
-    case NOTICE_HOST_MIGRATED:
-        target.Display(QStringLiteral("<SYS> Hosting migrated to you"));
-        break;
-    case NOTICE_SESSION_LOST:
-        target.Display(QStringLiteral("<SYS> The connection to the session was lost"));
-        break;
-    default:
-        break;
+        QString text = oneLine(decoded->payload);
+        if (route->payload == Payload::shownText)
+            text = capped(std::move(text), received->from);
+        route->handler(received->from, oneLine(*name), text);
     }
 }
 

@@ -2,48 +2,46 @@
 
 #include "session/transport/TransportTypes.h"
 
+#include <QHash>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 namespace vellmar::session {
 
 class SessionTransport;
 
-// Where received messages go. The main window implements it; every
-// subsystem's receiving step hangs off it.
-class DispatchTarget
-{
-public:
-    virtual ~DispatchTarget() = default;
-    virtual void Display(const QString &line) = 0; // the main chat pane
-    virtual bool isMaster() const = 0;
-    virtual QString rollTag() const = 0; // read afresh for every dice line
-    virtual void RefreshPlayerList() = 0;
-    virtual void playSound(const QString &relativePath) = 0;
-    virtual void receivePartyLine(const QString &line) = 0;
-    virtual void receivePrivateLine(PlayerId from, const QString &senderName, const QString &text) = 0;
-    virtual void receiveMarkerMessage(std::int32_t type, PlayerId from, const QString &senderName,
-                                      const QString &payload) = 0;
-};
-
 // The only receiver in the program: takes the messages waiting when it is
-// called, tells application messages from transport notices, and hands each
-// to its receiver.
+// drained, tells application messages from transport notices, and hands each
+// straight to the subsystem that registered for its type. The main window
+// only wires the subsystems in; it relays nothing.
 class Dispatcher
 {
 public:
-    static const QString joinSound;
-    static const QString leaveSound;
+    // The sender as the host stamped it, its registered name and the payload
+    // string, both already on one line.
+    using Handler = std::function<void(PlayerId from, const QString &senderName, const QString &payload)>;
+    using NoticeHandler = std::function<void()>;
+
+    // Texts that end up in a text box are cut to longestShownText; fields of
+    // a compound payload are never cut, so their message stays readable.
+    enum class Payload { shownText, fields };
 
     // The most characters of a received chat, party, private or dice text
     // that reach a text box; the rest is cut off and an ellipsis shows it.
     // Our input boxes send at most 32,767 characters.
     static constexpr qsizetype longestShownText = 40000;
 
+    // Each type has one owner. A type nobody registered is dropped unread.
+    void route(std::int32_t type, Payload payload, Handler handler);
+    // A notice may have several handlers; they run in the order registered.
+    void onNotice(std::int32_t notice, NoticeHandler handler);
+
     // Handles as many messages as were waiting at the start; later arrivals
     // wait for the next receive event.
-    static void drain(SessionTransport &transport, PlayerId ownPlayerID, DispatchTarget &target);
+    void drain(SessionTransport &transport, PlayerId ownPlayerID) const;
 
     // Text from the network shown as one line: line breaks and other control
     // characters become spaces, so nobody can forge a second line such as a
@@ -51,7 +49,14 @@ public:
     static QString oneLine(QString text);
 
 private:
-    static void handleNotice(std::int32_t notice, DispatchTarget &target);
+    struct Route
+    {
+        Payload payload;
+        Handler handler;
+    };
+
+    QHash<std::int32_t, Route> m_routes;
+    QHash<std::int32_t, std::vector<NoticeHandler>> m_notices;
 };
 
 } // namespace vellmar::session

@@ -66,23 +66,6 @@ QByteArray encodeMessage(const AppMessage &message)
     return buffer.bytes();
 }
 
-bool isApplicationType(std::int32_t type)
-{
-    switch (type) {
-    case MSG_CHAT:
-    case MSG_PRIVATE_CHAT:
-    case MSG_PARTY_CHAT:
-    case MSG_DICE_ROLL:
-    case MSG_REMOVE_MARKER:
-    case MSG_PLACE_MARKER:
-    case MSG_REQUEST_MARKER:
-    case MSG_UPDATE_MARKER:
-        return true;
-    default:
-        return false;
-    }
-}
-
 std::optional<AppMessage> decodeMessage(const QByteArray &bytes, QString *why)
 {
     const auto refuse = [why](const QString &reason) -> std::optional<AppMessage> {

@@ -40,9 +40,6 @@ struct AppMessage
     QString payload;
 };
 
-// The types above; anything else is ignored on receipt without reading its payload.
-bool isApplicationType(std::int32_t type);
-
 QByteArray encodeMessage(const AppMessage &message);
 // The one reader of application messages, for the program and its tests: a
 // type, then exactly one string of valid UTF-8 that ends the bytes. Bytes

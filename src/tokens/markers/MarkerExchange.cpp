@@ -1,5 +1,6 @@
 #include "MarkerExchange.h"
 
+#include "session/binding/Dispatcher.h"
 #include "session/protocol/Messages.h"
 #include "table/Table.h"
 
@@ -117,6 +118,16 @@ void MarkerExchange::receive(std::int32_t type, std::int32_t from, const QString
         break;
     default:
         break;
+    }
+}
+
+void MarkerExchange::route(session::Dispatcher &dispatcher)
+{
+    for (const auto type : {session::MSG_REMOVE_MARKER, session::MSG_PLACE_MARKER, session::MSG_REQUEST_MARKER,
+                            session::MSG_UPDATE_MARKER}) {
+        dispatcher.route(
+            type, session::Dispatcher::Payload::fields,
+            [this, type](std::int32_t from, const QString &, const QString &payload) { receive(type, from, payload); });
     }
 }
 

@@ -11,6 +11,9 @@
 namespace vellmar::table {
 class Table;
 }
+namespace vellmar::session {
+class Dispatcher;
+}
 
 namespace vellmar::tokens {
 
@@ -39,6 +42,8 @@ public:
     // host stamped as its sender. Messages naming an unknown marker, that
     // cannot be read, or whose sender has no right to them change nothing.
     void receive(std::int32_t type, std::int32_t from, const QString &payload);
+    // Takes those four types as they arrive.
+    void route(session::Dispatcher &dispatcher);
 
     // Marker texts travel in ";"-joined messages.
     static bool acceptableInfo(const QString &info) { return !info.contains(u';'); }
