@@ -293,6 +293,21 @@ private Q_SLOTS:
         QVERIFY(flooder.waitClosed(5000));
         QVERIFY(a.heard(NOTICE_PLAYER_DESTROYED, static_cast<PlayerId>(welcome->playerId)));
         QVERIFY(host.messages().size() < 2000); // cut off part-way, however fast it was read
+
+        // Replays count like any frame while no host change asked for them.
+        RawClient replayer;
+        QVERIFY(replayer.connectTo(host.port()));
+        const auto replayerWelcome = replayer.hello(kGuid, QStringLiteral("Replayer"));
+        QVERIFY(replayerWelcome);
+        QByteArray replays;
+        for (std::uint64_t i = 1; i <= 2000; ++i) {
+            const DeliverFrame d{i, replayerWelcome->playerId, 0, i, QByteArray("x")};
+            replays += i % 2 ? encode(d, FrameKind::Replay) : encodeEmpty(FrameKind::ReplayEnd);
+        }
+        replayer.send(replays);
+        QVERIFY(replayer.waitClosed(1500)); // well before its silence would close it
+        QVERIFY(a.heard(NOTICE_PLAYER_DESTROYED, static_cast<PlayerId>(replayerWelcome->playerId)));
+
         // The session itself is unharmed.
         QVERIFY(a.say(QStringLiteral("still here")));
         QVERIFY(host.got(QStringLiteral("still here")));
