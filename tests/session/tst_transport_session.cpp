@@ -4,6 +4,7 @@
 #include "TransportHarness.h"
 
 #include "session/protocol/Messages.h"
+#include "session/transport/BlockingWait.h"
 
 #include <QSet>
 #include <QtTest/QtTest>
@@ -268,6 +269,31 @@ private Q_SLOTS:
         raw.send(bytes);
         QVERIFY(raw.waitClosed(5000));
         QCOMPARE(host.playerIds().size(), 1);
+    }
+
+    // The set-up calls block on conditions that event handlers change: the
+    // wait must notice the change when it happens, not at its deadline, and
+    // must end at the deadline when nothing happens.
+    void blockingWaitEndsOnTheChangeOrAtItsDeadline()
+    {
+        using namespace std::chrono_literals;
+        bool set = false;
+        QElapsedTimer clock;
+        clock.start();
+        QTimer::singleShot(30, [&] { set = true; });
+        QVERIFY(waitUntil([&] { return set; }, 5s));
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+
+        set = false;
+        clock.restart();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [&] { set = true; }, Qt::QueuedConnection);
+        QVERIFY(waitUntil([&] { return set; }, 5s));
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+
+        clock.restart();
+        QVERIFY(!waitUntil([] { return false; }, 150ms));
+        QVERIFY(clock.elapsed() >= 140);
     }
 
     void silentOrFloodingConnectionsAreClosed()

@@ -69,7 +69,7 @@ PlayerId HostCore::createLocalPlayer(const QString &name)
 
 bool HostCore::sendFromLocal(PlayerId to, const QByteArray &payload)
 {
-    if (m_localId == 0 || m_deposed || (to != kAllPlayers && (to == m_localId || !m_roster.isPresent(to)))
+    if (m_localId == 0 || m_deposed || !m_roster.canAddress(m_localId, to)
         || payload.size() > maxPayloadFor(m_settings.maxFrameBytes))
         return false;
     ++m_localCsn;

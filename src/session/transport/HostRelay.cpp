@@ -116,7 +116,7 @@ void HostCore::handleSend(PlayerId from, const SendFrame &frame)
 
 std::uint64_t HostCore::relay(PlayerId from, PlayerId to, std::uint64_t csn, const QByteArray &payload)
 {
-    if (to != kAllPlayers && (to == from || !m_roster.isPresent(to)))
+    if (!m_roster.canAddress(from, to))
         return 0;
     DeliverFrame d{++m_seq, static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(to), csn, payload};
     record({d.seq, EventKind::Message, d.from, d.to, encode(d)});

@@ -48,8 +48,7 @@ bool MemberSide::send(PlayerId to, const QByteArray &payload)
 {
     // A payload the host would refuse would cost us our place, and come
     // back with every resume.
-    if (m_ownId == 0 || m_state == State::Lost || m_state == State::Left
-        || (to != kAllPlayers && (to == m_ownId || !m_roster.isPresent(to)))
+    if (m_ownId == 0 || m_state == State::Lost || m_state == State::Left || !m_roster.canAddress(m_ownId, to)
         || payload.size() > maxPayloadFor(m_settings.maxFrameBytes))
         return false;
     SendFrame frame{m_nextCsn++, static_cast<std::uint32_t>(to), payload};
