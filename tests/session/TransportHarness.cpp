@@ -25,9 +25,24 @@ TransportSettings fastSettings()
     return s;
 }
 
+std::chrono::milliseconds SimulatedNetwork::outageLeft() const
+{
+    if (!m_since.isValid())
+        return std::chrono::milliseconds(0);
+    return std::max(std::chrono::milliseconds(0), m_outage - std::chrono::milliseconds(m_since.elapsed()));
+}
+
+void SimulatedNetwork::cut(std::chrono::milliseconds outage)
+{
+    m_since.start();
+    m_outage = outage;
+    Q_EMIT linkCut();
+}
+
 Peer::Peer(const TransportSettings &settings, core::Questions *questions)
     : m_transport(std::make_unique<TcpSessionTransport>(questions, settings))
 {
+    m_transport->setNetworkFaults(&m_network);
     connect(m_transport.get(), &SessionTransport::receiveEvent, this, &Peer::drain);
 }
 

@@ -2,6 +2,7 @@
 
 #include "session/transport/TcpSessionTransport.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -27,6 +28,22 @@ struct Event
 };
 
 TransportSettings fastSettings();
+
+// A participant's network, made to fail on demand.
+class SimulatedNetwork : public NetworkFaults
+{
+    Q_OBJECT
+public:
+    using NetworkFaults::NetworkFaults;
+    std::chrono::milliseconds outageLeft() const override;
+    // The link to the host breaks, and for that long no connection attempt
+    // gets through (a pulled cable).
+    void cut(std::chrono::milliseconds outage);
+
+private:
+    QElapsedTimer m_since;
+    std::chrono::milliseconds m_outage{0};
+};
 
 class Peer : public QObject
 {
@@ -55,10 +72,15 @@ public:
     bool say(const QString &text, PlayerId to = 0);
     // Destroys the transport: a clean leave.
     void leave() { m_transport.reset(); }
+    // Every connection dropped without a word, as a crash would.
+    void crash() { Q_EMIT m_network.crashed(); }
+    // A member's network fails for that long (see SimulatedNetwork::cut).
+    void interruptLink(std::chrono::milliseconds outage) { m_network.cut(outage); }
 
 private:
     void drain();
 
+    SimulatedNetwork m_network;
     std::unique_ptr<TcpSessionTransport> m_transport;
     PlayerId m_id = 0;
     QList<Event> m_events;

@@ -70,6 +70,28 @@ private Q_SLOTS:
                                                    "ffffffff")));
     }
 
+    // The value-by-value reader: a value that is not all there is refused
+    // and the read position stays, so nothing after it is misread.
+    void bufferReadsStopAtAShortOrNegativeValue()
+    {
+        MessageBuffer buffer(QByteArray::fromHex("fffffff9"
+                                                 "00000002"
+                                                 "c3a9"
+                                                 "ffffffff"
+                                                 "0000"));
+        QCOMPARE(buffer.ReadLong(), std::optional<std::int32_t>(-7));
+        QCOMPARE(buffer.ReadString(), std::optional<QString>(QStringLiteral("é")));
+        QVERIFY(!buffer.ReadString()); // a negative count
+        QCOMPARE(buffer.ReadLong(), std::optional<std::int32_t>(-1));
+        QVERIFY(!buffer.ReadLong()); // two bytes left
+        QVERIFY(!buffer.atEnd());
+
+        MessageBuffer written;
+        written.WriteLong(-7);
+        written.WriteString(QStringLiteral("é"));
+        QCOMPARE(written.bytes(), QByteArray::fromHex("fffffff900000002c3a9"));
+    }
+
     void markerPayloadsMatchTheWireExamplesAndRoundTrip()
     {
         const PlaceMarkerPayload place{17, QStringLiteral("Trap"), 240, 118, QStringLiteral("Scout(DM)"), 5};

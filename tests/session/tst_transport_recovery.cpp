@@ -175,7 +175,7 @@ private Q_SLOTS:
             if (i == 150)
                 QTest::qWait(5);
             if (i == 200)
-                host.transport().simulateCrash();
+                host.crash();
         }
         QTRY_COMPARE_WITH_TIMEOUT(a.noticeCount(NOTICE_HOST_MIGRATED), 1, 10000);
         for (Peer *p : {&a, &c}) {
@@ -198,7 +198,7 @@ private Q_SLOTS:
         QVERIFY(settled({&host, &a, &b, &c}));
         const PlayerId aId = a.id();
 
-        a.transport().interruptLink(std::chrono::milliseconds(600));
+        a.interruptLink(std::chrono::milliseconds(600));
         // What happens while it is away reaches it afterwards, in order.
         QStringList fromB;
         for (int i = 0; i < 8; ++i) {

@@ -4,6 +4,7 @@
 #include "TransportHarness.h"
 
 #include "session/protocol/Messages.h"
+#include "session/transport/BlockingWait.h"
 
 #include <QSet>
 #include <QtTest/QtTest>
@@ -270,6 +271,31 @@ private Q_SLOTS:
         QCOMPARE(host.playerIds().size(), 1);
     }
 
+    // The set-up calls block on conditions that event handlers change: the
+    // wait must notice the change when it happens, not at its deadline, and
+    // must end at the deadline when nothing happens.
+    void blockingWaitEndsOnTheChangeOrAtItsDeadline()
+    {
+        using namespace std::chrono_literals;
+        bool set = false;
+        QElapsedTimer clock;
+        clock.start();
+        QTimer::singleShot(30, [&] { set = true; });
+        QVERIFY(waitUntil([&] { return set; }, 5s));
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+
+        set = false;
+        clock.restart();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [&] { set = true; }, Qt::QueuedConnection);
+        QVERIFY(waitUntil([&] { return set; }, 5s));
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+
+        clock.restart();
+        QVERIFY(!waitUntil([] { return false; }, 150ms));
+        QVERIFY(clock.elapsed() >= 140);
+    }
+
     void silentOrFloodingConnectionsAreClosed()
     {
         auto s = fastSettings();
@@ -293,6 +319,21 @@ private Q_SLOTS:
         QVERIFY(flooder.waitClosed(5000));
         QVERIFY(a.heard(NOTICE_PLAYER_DESTROYED, static_cast<PlayerId>(welcome->playerId)));
         QVERIFY(host.messages().size() < 2000); // cut off part-way, however fast it was read
+
+        // Replays count like any frame while no host change asked for them.
+        RawClient replayer;
+        QVERIFY(replayer.connectTo(host.port()));
+        const auto replayerWelcome = replayer.hello(kGuid, QStringLiteral("Replayer"));
+        QVERIFY(replayerWelcome);
+        QByteArray replays;
+        for (std::uint64_t i = 1; i <= 2000; ++i) {
+            const DeliverFrame d{i, replayerWelcome->playerId, 0, i, QByteArray("x")};
+            replays += i % 2 ? encode(d, FrameKind::Replay) : encodeEmpty(FrameKind::ReplayEnd);
+        }
+        replayer.send(replays);
+        QVERIFY(replayer.waitClosed(1500)); // well before its silence would close it
+        QVERIFY(a.heard(NOTICE_PLAYER_DESTROYED, static_cast<PlayerId>(replayerWelcome->playerId)));
+
         // The session itself is unharmed.
         QVERIFY(a.say(QStringLiteral("still here")));
         QVERIFY(host.got(QStringLiteral("still here")));

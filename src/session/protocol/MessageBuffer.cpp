@@ -1,43 +1,40 @@
 #include "MessageBuffer.h"
 
-#include <QtEndian>
+#include "WireBytes.h"
+
+#include <limits>
 
 namespace vellmar::session {
 
+// Signed values travel as their two's complement bit pattern; the counts of
+// strings are never negative on the way out.
+
 void MessageBuffer::WriteLong(std::int32_t value)
 {
-    char raw[4];
-    qToBigEndian<std::int32_t>(value, raw);
-    m_bytes.append(raw, 4);
+    m_bytes = wire::Writer(std::move(m_bytes)).u32(static_cast<std::uint32_t>(value)).take();
 }
 
-void MessageBuffer::WriteString(const QString &text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    WriteLong(static_cast<std::int32_t>(utf8.size()));
-    m_bytes.append(utf8);
-}
+void MessageBuffer::WriteString(const QString &text) { m_bytes = wire::Writer(std::move(m_bytes)).text(text).take(); }
 
 std::optional<std::int32_t> MessageBuffer::ReadLong()
 {
-    if (m_bytes.size() - m_readPos < 4)
+    wire::Reader reader(QByteArrayView(m_bytes).sliced(m_readPos));
+    const auto value = static_cast<std::int32_t>(reader.u32());
+    if (!reader.ok())
         return std::nullopt;
-    const auto value = qFromBigEndian<std::int32_t>(m_bytes.constData() + m_readPos);
-    m_readPos += 4;
+    m_readPos += reader.position();
     return value;
 }
 
 std::optional<QString> MessageBuffer::ReadString()
 {
-    const qsizetype start = m_readPos;
-    const auto length = ReadLong();
-    if (!length || *length < 0 || m_bytes.size() - m_readPos < *length) {
-        m_readPos = start;
+    // A count with the sign bit set is a negative length: never valid.
+    wire::Reader reader(QByteArrayView(m_bytes).sliced(m_readPos));
+    const QByteArray utf8 = reader.bytes(std::numeric_limits<std::int32_t>::max());
+    if (!reader.ok())
         return std::nullopt;
-    }
-    QString text = QString::fromUtf8(m_bytes.constData() + m_readPos, *length);
-    m_readPos += *length;
-    return text;
+    m_readPos += reader.position();
+    return QString::fromUtf8(utf8);
 }
 
 } // namespace vellmar::session

@@ -9,7 +9,8 @@
 // The message object that travels through the session: values are appended in
 // order and read back in the same order. Encoding (see docs/protocol.md):
 // a 32-bit value is 4 bytes big-endian two's complement; a string is a 32-bit
-// big-endian byte count followed by that many bytes of UTF-8.
+// big-endian byte count followed by that many bytes of UTF-8. The bytes are
+// written and read by the wire codec (WireBytes.h).
 namespace vellmar::session {
 
 class MessageBuffer

@@ -1,8 +1,9 @@
 #include "Messages.h"
 
+#include "WireBytes.h"
+
 #include "core/Numbers.h"
 
-#include <QStringDecoder>
 #include <QStringList>
 
 namespace vellmar::session {
@@ -60,10 +61,7 @@ private:
 
 QByteArray encodeMessage(const AppMessage &message)
 {
-    MessageBuffer buffer;
-    buffer.WriteLong(message.type);
-    buffer.WriteString(message.payload);
-    return buffer.bytes();
+    return wire::Writer().u32(static_cast<std::uint32_t>(message.type)).text(message.payload).take();
 }
 
 std::optional<AppMessage> decodeMessage(const QByteArray &bytes, QString *why)
@@ -73,26 +71,26 @@ std::optional<AppMessage> decodeMessage(const QByteArray &bytes, QString *why)
             *why = reason;
         return std::nullopt;
     };
-    if (bytes.size() < 4)
+    wire::Reader reader(bytes);
+    AppMessage message{static_cast<std::int32_t>(reader.u32()), {}};
+    if (!reader.ok())
         return refuse(QStringLiteral("%1 bytes do not hold a message type").arg(bytes.size()));
-    MessageBuffer buffer(bytes);
-    AppMessage message{*buffer.ReadLong(), {}};
-    if (buffer.atEnd())
+    if (reader.remaining() == 0)
         return message;
-    const auto length = buffer.ReadLong();
-    if (!length)
+    const auto length = static_cast<std::int32_t>(reader.u32());
+    if (!reader.ok())
         return refuse(QStringLiteral("%1 bytes after the type do not hold a string length").arg(bytes.size() - 4));
-    const qsizetype available = bytes.size() - 8;
-    if (*length < 0 || *length > available)
+    const qsizetype available = reader.remaining();
+    if (length < 0 || length > available)
         return refuse(
-            QStringLiteral("string length %1 does not fit the %2 bytes that follow").arg(*length).arg(available));
-    if (*length < available)
-        return refuse(QStringLiteral("%1 bytes follow the string").arg(available - *length));
-    // A byte-order mark at the start is kept as text, as everywhere on the wire.
-    QStringDecoder utf8(QStringDecoder::Utf8,
-                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    message.payload = utf8(QByteArrayView(bytes).sliced(8));
-    if (utf8.hasError())
+            QStringLiteral("string length %1 does not fit the %2 bytes that follow").arg(length).arg(available));
+    if (length < available)
+        return refuse(QStringLiteral("%1 bytes follow the string").arg(available - length));
+    // The string is everything after the count; the codec checks its UTF-8
+    // (a byte-order mark at the start is kept as text).
+    wire::Reader text(QByteArrayView(bytes).sliced(4));
+    message.payload = text.text(static_cast<std::uint32_t>(length));
+    if (!text.ok())
         return refuse(QStringLiteral("the string is not valid UTF-8"));
     return message;
 }

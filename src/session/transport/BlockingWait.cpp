@@ -1,6 +1,6 @@
 #include "BlockingWait.h"
 
-#include <QElapsedTimer>
+#include <QAbstractEventDispatcher>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -10,17 +10,24 @@ bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds time
 {
     if (done())
         return true;
-    QElapsedTimer clock;
-    clock.start();
     QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(1);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || clock.elapsed() >= timeout.count())
+    const auto check = [&] {
+        if (done())
             loop.quit();
-    });
-    poll.start();
+    };
+    // The dispatcher says when it is about to sleep, which is after every
+    // batch of events it handled, and when it wakes up, which covers a loop
+    // so busy that it never sleeps.
+    auto *dispatcher = QAbstractEventDispatcher::instance();
+    const auto asleep = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &loop, check);
+    const auto awake = QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, &loop, check);
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline.start(timeout);
     loop.exec();
+    QObject::disconnect(asleep);
+    QObject::disconnect(awake);
     return done();
 }
 

@@ -1,6 +1,6 @@
 #include "Frames.h"
 
-#include "WireBytes.h"
+#include "session/protocol/WireBytes.h"
 
 namespace vellmar::session {
 

@@ -51,7 +51,6 @@ public:
     void stepDown();
 
     InfoFrame info() const;
-    bool isTakingOver() const { return m_takingOver; }
 
 Q_SIGNALS:
     // A player took over as host in a later epoch while this host was not
@@ -60,7 +59,6 @@ Q_SIGNALS:
     void deposed();
 
 private:
-    void forgetEveryone();
     struct Member
     {
         PeerLink *link = nullptr; // null while waiting for a resume
@@ -71,16 +69,18 @@ private:
         std::unique_ptr<QTimer> grace;
     };
 
+    void forgetEveryone();
+
+    // Admission (HostAdmission.cpp): new connections and their first frame.
     void acceptConnections();
     void onHandshake(PeerLink *link, FrameKind kind, QByteArrayView body);
     void acceptHello(PeerLink *link, const HelloFrame &hello);
     void acceptResume(PeerLink *link, const ResumeFrame &resume);
-    void checkDeposed(PeerLink *link, const ResumeFrame &resume);
-    std::chrono::milliseconds deposalWindow() const;
-    void settleDeposal();
-    void tellOldHost(std::uint64_t token);
     void reject(PeerLink *link, RejectReason reason, const QString &text);
     void attach(PlayerId id, PeerLink *link);
+    WelcomeFrame welcomeFor(PlayerId id) const;
+
+    // Relay (HostRelay.cpp): the members' frames, the sequence, the roster.
     void onMemberFrame(PlayerId id, FrameKind kind, QByteArrayView body);
     void onMemberClosed(PlayerId id, PeerLink *link, PeerLink::CloseReason reason);
     void handleSend(PlayerId from, const SendFrame &frame);
@@ -91,13 +91,21 @@ private:
     void announceLeft(PlayerId id);
     void removePlayer(PlayerId id);
     void suspend(PlayerId id);
-    WelcomeFrame welcomeFor(PlayerId id) const;
+
+    // Take-over (HostTakeover.cpp): gathering the members, their replays,
+    // and the merge that ends it.
     void recover(const DeliverFrame &d);
     void startReplay();
+    void askForReplay(PeerLink &link);
     void onTakeoverTimer();
     void finishTakeover();
     void maybeFinishTakeover();
-    void dropLink(PeerLink *link);
+
+    // Deposal (HostDeposal.cpp): a later host's claim, either way round.
+    void checkDeposed(PeerLink *link, const ResumeFrame &resume);
+    std::chrono::milliseconds deposalWindow() const;
+    void settleDeposal();
+    void tellOldHost(std::uint64_t token);
 
     const TransportSettings &m_settings;
     SessionDescription m_session;

@@ -29,6 +29,9 @@ struct TakeoverState
     std::uint64_t lastSeq = 0; // last event this participant saw
     std::uint64_t nextCsn = 1;
     std::uint64_t token = 0;
+    // The highest player id handed out so far, as the last Welcome said; a
+    // new host continues above it and above every id in its roster.
+    std::uint32_t highestId = 0;
     QString sessionName;
     int maxPlayers = 0;
     std::uint32_t flags = 0;

@@ -2,12 +2,15 @@
 
 #include "Frames.h"
 #include "LocalSink.h"
+#include "NetworkFaults.h"
 #include "PeerLink.h"
+#include "ReconnectPolicy.h"
 #include "Roster.h"
 #include "TransportSettings.h"
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QTimer>
 
@@ -38,13 +41,10 @@ public:
     bool send(PlayerId to, const QByteArray &payload);
     void leave();
     void abortAll();
-    // Test hook: breaks the connection, and for the given time no
-    // connection attempt of this member gets through (a pulled cable).
-    void interruptLink(std::chrono::milliseconds outage);
+    // Where its network is made to fail, in tests; none by default.
+    void setNetworkFaults(NetworkFaults *faults);
 
     PlayerId ownId() const { return m_ownId; }
-    PlayerId hostId() const { return m_hostId; }
-    bool isJoined() const { return m_state == State::Joined; }
     // After sessionLost(): a sentence for the user.
     const QString &lostReason() const { return m_lostReason; }
 
@@ -69,32 +69,42 @@ private:
         std::uint16_t port = 0;
     };
 
-    void onHostFrame(FrameKind kind, QByteArrayView body);
+    PeerLink *makeLink(QTcpSocket *socket);
     void onHostClosed(PeerLink::CloseReason reason);
+    void onLinkCut();
+    void lose(const QString &why);
+
+    // Joining (MemberJoin.cpp).
     void applyWelcome(const WelcomeFrame &welcome, bool fresh);
+    RosterEntry reachable(RosterEntry entry) const;
+
+    // Receiving (MemberReceive.cpp): the host's frames in order.
+    void onHostFrame(FrameKind kind, QByteArrayView body);
+    void onHandshakeAnswer(FrameKind kind, QByteArrayView body);
     void onDeliver(const DeliverFrame &d);
     bool takeSeq(std::uint64_t seq);
     void onAck(const AckFrame &ack);
-    RosterEntry reachable(RosterEntry entry) const;
-
-    void beginReconnect(std::chrono::milliseconds delay);
-    void attempt();
-    void attemptConnected();
-    void attemptFailed(Failure why);
-    void giveUpOldHost();
-    void onNotHost(const RejectFrame &reject);
-    void resendUnacked();
+    void remember(const DeliverFrame &d);
     void sendRecord(std::uint64_t fromSeq);
-    void lose(const QString &why);
+
+    // Reconnecting (MemberReconnect.cpp).
     // The link to the host broke after it was set up: reconnect, backing
     // off when that keeps happening. False when it gave up instead.
     bool linkBroke();
-    std::chrono::milliseconds backoff(int step) const;
+    void beginReconnect(std::chrono::milliseconds delay);
     void retryLater();
-    void remember(const DeliverFrame &d);
+    void attempt();
+    void attemptConnected();
+    void attemptFailed(Failure why);
+    void resendUnacked();
+
+    // Finding the successor, and becoming it (MemberSuccessor.cpp).
+    // Picks whom to try next; false when there is nobody to try (this
+    // member was promoted, or the session is lost).
+    bool chooseTarget();
+    void giveUpOldHost();
+    void onNotHost(const RejectFrame &reject);
     void refuseIncoming();
-    PeerLink *makeLink(QTcpSocket *socket);
-    std::chrono::milliseconds outageLeft() const;
 
     const TransportSettings &m_settings;
     Roster &m_roster;
@@ -114,6 +124,7 @@ private:
     QString m_hostAddress;
     std::uint16_t m_hostPort = 0;
     std::uint64_t m_token = 0;
+    std::uint32_t m_highestId = 0; // the last Welcome's
     std::uint32_t m_epoch = 0;
     std::uint64_t m_lastSeq = 0;
     std::uint64_t m_nextCsn = 1;
@@ -136,11 +147,8 @@ private:
     QTcpSocket *m_attemptSocket = nullptr;
     QTimer m_attemptTimer;
     QTimer m_retryTimer;
-    int m_tries = 0;             // retries within this search for a host
-    int m_quickBreaks = 0;       // links that broke soon after being set up, in a row
-    QElapsedTimer m_linkClock;   // since the current link to a host was set up
-    QElapsedTimer m_outageClock; // test hook: simulated network outage
-    std::chrono::milliseconds m_outage{0};
+    ReconnectPolicy m_pacing;
+    QPointer<NetworkFaults> m_faults;
 };
 
 } // namespace vellmar::session

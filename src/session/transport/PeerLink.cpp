@@ -248,8 +248,8 @@ void PeerLink::onReadyRead()
             fail(CloseReason::BadFrame, frame.problem);
             return;
         }
-        // History replays after a host change are bounded by the receiver instead.
-        const bool counted = frame.kind != FrameKind::Replay && frame.kind != FrameKind::ReplayEnd;
+        const bool counted =
+            !m_replayExpected || (frame.kind != FrameKind::Replay && frame.kind != FrameKind::ReplayEnd);
         if (m_rateLimited && counted && !takeToken()) {
             fail(CloseReason::RateLimited);
             return;

@@ -53,6 +53,10 @@ public:
     void startHandshakeDeadline();
     void setEstablished();
     void setRateLimited(bool on) { m_rateLimited = on; }
+    // While a new host waits for a member's replay of its history, that
+    // replay is bounded by the host instead of the input rate: Replay and
+    // ReplayEnd are not counted then. At any other time every frame counts.
+    void setReplayExpected(bool on) { m_replayExpected = on; }
     // Only the host caps what it queues for others; a member's own backlog
     // is its own application's sending and waits for the host.
     void setOutputCapped(bool on) { m_outputCapped = on; }
@@ -105,8 +109,21 @@ private:
     QElapsedTimer m_bucketClock;
     double m_tokens = 0;
     bool m_rateLimited = false;
+    bool m_replayExpected = false;
     bool m_outputCapped = false;
     bool m_closed = false;
 };
+
+// Drops a connection at once (no close handler runs) and forgets it. For a
+// PeerLink or a bare socket that is still being set up.
+template <typename Connection>
+void dropNow(Connection *&connection)
+{
+    if (!connection)
+        return;
+    connection->abort();
+    connection->deleteLater();
+    connection = nullptr;
+}
 
 } // namespace vellmar::session

@@ -30,6 +30,9 @@ public:
     void reset(const QList<RosterEntry> &entries);
 
     bool isPresent(PlayerId id) const;
+    // A message from `from` may go to `to`: everyone else (kAllPlayers), or
+    // another player who is present.
+    bool canAddress(PlayerId from, PlayerId to) const { return to == kAllPlayers || (to != from && isPresent(to)); }
     bool isKnown(PlayerId id) const { return find(id) != nullptr; }
     const RosterEntry *find(PlayerId id) const;
     std::optional<QString> nameOf(PlayerId id) const;

@@ -153,6 +153,7 @@ std::optional<PlayerId> TcpSessionTransport::CreatePlayer(const QString &name)
     m_member = new MemberSide(m_settings, m_roster, *this, this);
     connect(m_member, &MemberSide::promoted, this, &TcpSessionTransport::becomeHost);
     connect(m_member, &MemberSide::sessionLost, this, &TcpSessionTransport::onSessionLost);
+    m_member->setNetworkFaults(m_faults);
     QString error;
     if (!m_member->join(m_session.hostAddress, m_session.hostPort, m_session.guidApplication, name, &error)) {
         delete std::exchange(m_member, nullptr);
@@ -256,19 +257,25 @@ QString TcpSessionTransport::GetGuidApplication() const { return m_session.guidA
 
 std::uint16_t TcpSessionTransport::hostPort() const { return m_host ? m_host->port() : 0; }
 
-void TcpSessionTransport::simulateCrash()
+void TcpSessionTransport::setNetworkFaults(NetworkFaults *faults)
+{
+    if (m_faults)
+        m_faults->disconnect(this);
+    m_faults = faults;
+    if (m_faults)
+        connect(m_faults, &NetworkFaults::crashed, this, &TcpSessionTransport::crash);
+    if (m_member)
+        m_member->setNetworkFaults(faults);
+}
+
+// Every connection dropped without a word; nothing more goes out.
+void TcpSessionTransport::crash()
 {
     if (m_host)
         m_host->abortAll();
     if (m_member)
         m_member->abortAll();
     delete std::exchange(m_discovery, nullptr);
-}
-
-void TcpSessionTransport::interruptLink(std::chrono::milliseconds outage)
-{
-    if (m_member)
-        m_member->interruptLink(outage);
 }
 
 void TcpSessionTransport::deliverLocal(PlayerId from, PlayerId to, const QByteArray &payload)

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "LocalSink.h"
+#include "NetworkFaults.h"
 #include "Roster.h"
 #include "SessionTransport.h"
 #include "TransportSettings.h"
+
+#include <QPointer>
 
 #include <deque>
 
@@ -50,11 +53,9 @@ public:
     // left and sends fail.
     bool isHost() const { return m_host != nullptr; }
     std::uint16_t hostPort() const;
-    // Test hooks: a crash (every connection dropped without a word), and a
-    // network outage of the given length at a member: its link to the host
-    // breaks and none of its connection attempts gets through meanwhile.
-    void simulateCrash();
-    void interruptLink(std::chrono::milliseconds outage);
+    // Where this participant's network is made to fail, in tests; none by
+    // default. Not owned.
+    void setNetworkFaults(NetworkFaults *faults);
 
 private:
     void deliverLocal(PlayerId from, PlayerId to, const QByteArray &payload) override;
@@ -64,6 +65,7 @@ private:
     void becomeHost();
     void standDown();
     void onSessionLost();
+    void crash();
     bool fail(const QString &error);
 
     core::Questions *m_questions;
@@ -78,6 +80,7 @@ private:
     HostCore *m_host = nullptr;
     MemberSide *m_member = nullptr;
     DiscoveryResponder *m_discovery = nullptr;
+    QPointer<NetworkFaults> m_faults;
     PlayerId m_ownId = 0;
     std::int32_t m_eventId = 0;
     bool m_eventPending = false;

@@ -6,14 +6,20 @@
 
 #include <cstdint>
 
-// Big-endian field writer and a bounds-checked reader for frame bodies. The
-// reader never throws and never reads past the end: the first short or bad
-// field sets a failure flag that the caller checks once at the end.
+// The one codec for the wire's integers and counted UTF-8, used for frame
+// bodies and application payloads alike: a big-endian field writer and a
+// bounds-checked reader. The reader never throws and never reads past the
+// end: the first short or bad field sets a failure flag that the caller
+// checks once at the end.
 namespace vellmar::session::wire {
 
 class Writer
 {
 public:
+    Writer() = default;
+    // Appends to bytes already written.
+    explicit Writer(QByteArray start) : m_out(std::move(start)) {}
+
     Writer &u8(std::uint8_t v);
     Writer &u16(std::uint16_t v);
     Writer &u32(std::uint32_t v);
@@ -42,6 +48,8 @@ public:
 
     // True when every field was read and nothing is left over.
     bool finishedCleanly() const { return m_ok && m_pos == m_in.size(); }
+    qsizetype position() const { return m_pos; }
+    qsizetype remaining() const { return m_in.size() - m_pos; }
     bool ok() const { return m_ok; }
     void fail() { m_ok = false; }
 
