@@ -1,7 +1,6 @@
 #include "HostCore.h"
 
 #include "SessionLog.h"
-#include "Tokens.h"
 
 #include <QTcpServer>
 

@@ -1,5 +1,9 @@
 #include "Roster.h"
 
+#include <QCryptographicHash>
+#include <QRandomGenerator>
+#include <QtEndian>
+
 #include <algorithm>
 
 namespace vellmar::session {
@@ -75,6 +79,22 @@ std::uint32_t Roster::highestId() const
     for (const auto &p : m_players)
         highest = std::max(highest, p.entry.id);
     return highest;
+}
+
+std::uint64_t newResumeToken()
+{
+    std::uint64_t token = 0;
+    while (token == 0)
+        token = QRandomGenerator::system()->generate64();
+    return token;
+}
+
+std::uint64_t resumeTokenHash(std::uint64_t token)
+{
+    char raw[8];
+    qToBigEndian(token, raw);
+    const QByteArray digest = QCryptographicHash::hash(QByteArrayView(raw, 8), QCryptographicHash::Sha256);
+    return qFromBigEndian<std::uint64_t>(digest.constData());
 }
 
 } // namespace vellmar::session

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 // The players this participant has heard of, in join order. Players who left
@@ -43,5 +44,11 @@ public:
 private:
     QList<PlayerRecord> m_players;
 };
+
+// Resume tokens: a secret per player that only the player and its host know.
+// The roster carries a hash of it, so whichever member takes over as host can
+// check a resume without anyone having shared the secret.
+std::uint64_t newResumeToken();
+std::uint64_t resumeTokenHash(std::uint64_t token);
 
 } // namespace vellmar::session

@@ -14,6 +14,8 @@
 
 namespace vellmar::session {
 
+Q_LOGGING_CATEGORY(lcSession, "vellmar.session", QtWarningMsg)
+
 const QString TcpSessionTransport::kConnectionAddress = QStringLiteral("vellmar-tcp");
 
 TcpSessionTransport::TcpSessionTransport(core::Questions *questions, TransportSettings settings, QObject *parent)

@@ -1,7 +1,0 @@
-#include "SessionLog.h"
-
-namespace vellmar::session {
-
-Q_LOGGING_CATEGORY(lcSession, "vellmar.session", QtWarningMsg)
-
-} // namespace vellmar::session
