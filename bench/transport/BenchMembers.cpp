@@ -15,20 +15,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace vellmar::bench {
 
-TransportSettings benchSettings()
-{
-    TransportSettings s;
-    s.tcpPort = 0;
-    s.listenAddress = QHostAddress(QHostAddress::LocalHost);
-    s.discoveryPort = 0;
-    // A flood is what is measured here, not what the limit stops.
-    s.rateLimitFramesPerSecond = 1e7;
-    s.rateLimitBurst = 1e7;
-    s.outputCapBytes = 256 * 1024 * 1024;
-    s.historyCapacity = 1 << 16;
-    return s;
-}
-
 std::int64_t nowNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();

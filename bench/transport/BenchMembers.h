@@ -2,6 +2,7 @@
 
 // Members of a benchmark session on loopback, each a real transport, and the
 // waiting and sending that the figures are taken with.
+#include "BenchSettings.h"
 #include "session/transport/TcpSessionTransport.h"
 
 #include <QString>
@@ -16,7 +17,6 @@ namespace vellmar::bench {
 
 inline const QString kGuid = QStringLiteral("{12332123-5544-6546-4332-112344334334}");
 
-session::TransportSettings benchSettings();
 std::int64_t nowNs();
 
 // A member that timestamps what it receives and counts what it gets.

@@ -3,6 +3,7 @@
 // "READY <port> <own id>" and ends when its standard input closes. Limits
 // that a flood would trip are lifted: the throughput is measured here, not
 // what the limits stop.
+#include "BenchSettings.h"
 #include "session/transport/TcpSessionTransport.h"
 
 #include <QCoreApplication>
@@ -16,16 +17,8 @@ using namespace vellmar::session;
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    TransportSettings s;
-    s.tcpPort = 0;
-    s.listenAddress = QHostAddress(QHostAddress::LocalHost);
-    s.discoveryPort = 0;
-    s.rateLimitFramesPerSecond = 1e7;
-    s.rateLimitBurst = 1e7;
-    s.outputCapBytes = 256 * 1024 * 1024;
-    s.historyCapacity = 1 << 16;
 
-    TcpSessionTransport t(nullptr, s);
+    TcpSessionTransport t(nullptr, vellmar::bench::benchSettings());
     t.InitializeConnection(t.GetDPEnumConnections().last().address);
     SessionDescription d;
     d.guidApplication = QStringLiteral("{12332123-5544-6546-4332-112344334334}");
