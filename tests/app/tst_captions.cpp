@@ -1,3 +1,4 @@
+#include "MapFolder.h"
 #include "ScriptedQuestions.h"
 #include "app/forms/frmMain.h"
 #include "chat/forms/Form2.h"
@@ -126,14 +127,9 @@ private Q_SLOTS:
     void everyCaptionOfEveryWindowFitsItsBox()
     {
         // The map list opens only with an index in ./map.
-        QTemporaryDir root;
-        QVERIFY(QDir(root.path()).mkdir(QStringLiteral("map")));
-        QFile index(root.filePath(QStringLiteral("map/mapindex.txt")));
-        QVERIFY(index.open(QIODevice::WriteOnly));
-        index.write("mapname=Keep\n");
-        index.close();
-        const QString previous = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(root.path()));
+        vellmar::testing::MapFolder folder;
+        QVERIFY(folder.create());
+        QVERIFY(folder.enter());
 
         ScriptedQuestions questions;
         app::frmMain window(questions, noSession);
@@ -144,7 +140,7 @@ private Q_SLOTS:
         window.txtRollVal->show();
         for (QPushButton *opener : {window.btnDiceRolls, window.btnCombat, window.btnToolbar, window.btnMaplist})
             opener->click();
-        QDir::setCurrent(previous);
+        folder.leave();
 
         const auto repaint = [] {};
         tokens::frmSetIcon setIcon(window.state().identity(), window.state().records(), questions, repaint, &window);

@@ -1,5 +1,6 @@
 // Markers, menus and tool windows while several copies share a session.
 
+#include "MapFolder.h"
 #include "SessionParticipants.h"
 #include "chat/forms/Form2.h"
 #include "chat/forms/PrivateChats.h"
@@ -185,12 +186,8 @@ private Q_SLOTS:
     // a quit takes effect as in the program.
     void closingAToolWindowNeverAsksToExitNorEndsTheSession()
     {
-        QTemporaryDir root;
-        QVERIFY(QDir(root.path()).mkdir(QStringLiteral("map")));
-        QFile index(root.filePath(QStringLiteral("map/mapindex.txt")));
-        QVERIFY(index.open(QIODevice::WriteOnly));
-        index.write("mapname=Keep\n");
-        index.close();
+        vellmar::testing::MapFolder folder;
+        QVERIFY(folder.create());
 
         Participant master, ranger;
         QVERIFY(gather(master, ranger));
@@ -244,11 +241,10 @@ private Q_SLOTS:
             QCoreApplication::exit(0);
         };
         // The map list opens only with an index in ./map.
-        const QString previous = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(root.path()));
+        QVERIFY(folder.enter());
         QTimer::singleShot(0, &player, tryAll);
         QApplication::exec();
-        QDir::setCurrent(previous);
+        folder.leave();
 
         QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
         QVERIFY(player.isVisible());
