@@ -1,8 +1,10 @@
 #pragma once
 
 #include "table/Collections.h"
+#include "table/ShownMap.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace vellmar::table {
 
@@ -17,6 +19,8 @@ public:
     // The selection on the map; null when nothing is selected.
     MarkerCollection::Pointer currentMarker;
     IconCollection::Pointer currentIcon;
+    // The map the master shows to everyone; empty until it shows one.
+    std::optional<ShownMap> shownMap;
 
     // Hands out 1, 2, 3, ... ; the master's counter is the only source of
     // marker ids in a session.
