@@ -16,6 +16,13 @@ public:
     // `to` is a player id, or 0 for every other participant. False when the
     // transport refused the message (for example the addressee is gone).
     virtual bool send(std::int32_t to, std::int32_t type, const QString &payload) = 0;
+    // Bulk data (picture chunks): yields to every other message on the way
+    // and is never replayed after a break, so its receiver asks again for
+    // what it misses. A sender without a bulk lane sends it as usual.
+    virtual bool sendBulk(std::int32_t to, std::int32_t type, const QString &payload)
+    {
+        return send(to, type, payload);
+    }
 };
 
 } // namespace vellmar::table

@@ -11,4 +11,11 @@ bool Outbox::sendTo(std::int32_t playerId, std::int32_t type, const QString &pay
     return sender->send(playerId, type, payload);
 }
 
+bool Outbox::sendBulkTo(std::int32_t playerId, std::int32_t type, const QString &payload)
+{
+    if (!m_identity.inSession || !sender)
+        return false;
+    return sender->sendBulk(playerId, type, payload);
+}
+
 } // namespace vellmar::table

@@ -23,6 +23,8 @@ public:
     // no session or the transport refused.
     bool sendToAll(std::int32_t type, const QString &payload);
     bool sendTo(std::int32_t playerId, std::int32_t type, const QString &payload);
+    // Bulk data to one participant; see MessageSender::sendBulk.
+    bool sendBulkTo(std::int32_t playerId, std::int32_t type, const QString &payload);
 
 private:
     const Identity &m_identity;
