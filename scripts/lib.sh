@@ -28,7 +28,9 @@ ensure_packages() {
 }
 
 # The DejaVu fonts stand in for the layout's font (see src/ui/DesignFont.h).
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev fonts-dejavu-core fonts-dejavu-extra)
+# libzip writes and reads the table files (ZIP archives, see docs/table-file.md).
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev libzip-dev fonts-dejavu-core
+    fonts-dejavu-extra)
 
 # configure_and_build <build folder> [cmake options...]
 configure_and_build() {

@@ -1,4 +1,5 @@
 #include "app/forms/QtQuestions.h"
+#include "app/forms/TableFiles.h"
 #include "app/forms/frmMain.h"
 #include "session/transport/TcpSessionTransport.h"
 
@@ -18,5 +19,6 @@ int main(int argc, char *argv[])
     });
     questions.setParent(&mainWindow);
     mainWindow.show();
+    mainWindow.useStorage(vellmar::app::Storage::standard());
     return app.exec();
 }

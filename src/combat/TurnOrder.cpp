@@ -10,6 +10,22 @@ QString TurnOrder::rowText(qsizetype index) const
     return m_markedRow == index ? u">>" + text + u"<<" : text;
 }
 
+std::optional<TurnOrder> TurnOrder::fromState(const State &state)
+{
+    const qsizetype count = state.rows.size();
+    // An empty order keeps its turn at 0; otherwise the turn names a row.
+    const bool turnFits = state.currentTurn == 0 || (state.currentTurn > 0 && state.currentTurn < count);
+    const bool markFits = !state.markedRow || (*state.markedRow >= 0 && *state.markedRow < count);
+    if (!turnFits || !markFits || state.round < 1)
+        return std::nullopt;
+    TurnOrder order;
+    order.m_rows = state.rows;
+    order.m_currentTurn = state.currentTurn;
+    order.m_markedRow = state.markedRow;
+    order.m_round = state.round;
+    return order;
+}
+
 void TurnOrder::addRow(const CombatRow &row) { m_rows.append(row); }
 
 void TurnOrder::clear()

@@ -20,6 +20,21 @@ class TurnOrder
 public:
     enum class Step { Nothing, NextRow, NewRound };
 
+    // Everything the order holds, as plain values: what a table file keeps.
+    struct State
+    {
+        QList<CombatRow> rows;
+        std::int32_t currentTurn = 0;
+        std::optional<qsizetype> markedRow;
+        std::int32_t round = 1;
+        bool operator==(const State &) const = default;
+    };
+
+    State state() const { return {m_rows, m_currentTurn, m_markedRow, m_round}; }
+    // Null when the parts could not have come from an order: a turn or mark
+    // outside the rows, a round below 1.
+    static std::optional<TurnOrder> fromState(const State &state);
+
     qsizetype size() const { return m_rows.size(); }
     const QList<CombatRow> &rows() const { return m_rows; }
     // The row as the list shows it: ">>" text "<<" on the marked row.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QString>
 
 #include <cstdint>
 
@@ -24,6 +25,10 @@ public:
     // Kept in a format that draws without conversion; null until a map with a
     // readable picture is loaded.
     QImage picture;
+    // The loaded map's name and the file its picture came from; empty until
+    // a map with a readable picture is loaded. A table file keeps them.
+    QString mapName;
+    QString pictureFile;
 };
 
 } // namespace vellmar::map

@@ -24,6 +24,8 @@ public:
     QString HealthStatus() const;
     // red + 256 * green + 65536 * blue
     std::int32_t Healthcolor() const;
+
+    bool operator==(const CIcon &) const = default;
 };
 
 } // namespace vellmar::table

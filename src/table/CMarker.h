@@ -16,6 +16,8 @@ public:
     std::int32_t mapY = 0;
     std::int32_t id = 0;     // handed out by the game master's copy
     std::int32_t UserID = 0; // player id of whoever placed it; 0 before any session
+
+    bool operator==(const CMarker &) const = default;
 };
 
 } // namespace vellmar::table

@@ -26,6 +26,15 @@ public:
     // marker ids in a session.
     std::int32_t NextMarkerID() { return m_nextMarkerID++; }
     std::int32_t NextIconID() { return m_nextIconID++; }
+    // Records read from a file keep their ids: the counters move past them so
+    // nothing handed out later collides.
+    void keepIdsAbove(std::int32_t markerId, std::int32_t iconId)
+    {
+        if (markerId >= m_nextMarkerID)
+            m_nextMarkerID = markerId + 1;
+        if (iconId >= m_nextIconID)
+            m_nextIconID = iconId + 1;
+    }
 
 private:
     std::int32_t m_nextMarkerID = 1;

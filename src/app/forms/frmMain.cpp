@@ -1,5 +1,8 @@
 #include "frmMain.h"
 
+#include "app/forms/QtTableFileChooser.h"
+#include "app/forms/TableFiles.h"
+#include "app/forms/WindowPlaces.h"
 #include "app/platform/SoundPlayer.h"
 #include "app/toolbar/frmToolbar.h"
 #include "app/widgets/UpDownControl.h"
@@ -11,6 +14,7 @@
 #include "dice/forms/frmDiceRoll.h"
 #include "map/forms/MapViewController.h"
 #include "map/forms/frmMaplist.h"
+#include "saving/Preferences.h"
 #include "session/binding/TransportSender.h"
 #include "session/binding/UserNamePrompt.h"
 #include "session/protocol/Messages.h"
@@ -138,6 +142,31 @@ void frmMain::Form_Load()
     lblRollVal->hide();
     txtRollVal->hide();
     btnPartyChat->setEnabled(false);
+    createTableFiles();
+}
+
+void frmMain::createTableFiles()
+{
+    m_windowPlaces = new WindowPlaces(this);
+    m_tableFiles = std::make_unique<TableFiles>(
+        TableFiles::Parts{m_state, m_turnOrder, mapState, *m_mapView, m_questions, [this] { tableReplaced(); }},
+        std::make_unique<QtTableFileChooser>(this), this);
+    m_tableFiles->addTo(mnuFile, mnuExit);
+}
+
+void frmMain::useStorage(const Storage &storage)
+{
+    m_tableFiles->useStorage(storage);
+    m_windowPlaces->usePreferences(m_tableFiles->preferences());
+    m_windowPlaces->track(m_partyChat);
+    m_tableFiles->offerRestoreAfterCrash();
+}
+
+void frmMain::tableReplaced()
+{
+    if (m_combat)
+        m_combat->refresh();
+    Picture1_Paint();
 }
 
 void frmMain::Display(const QString &p_Text) { ui::appendLogLine(*txtChat, p_Text); }
@@ -154,22 +183,28 @@ void frmMain::btnPartyChat_Click() { RestoreWindow(*m_partyChat); }
 
 void frmMain::btnDiceRolls_Click()
 {
-    if (!m_diceRoll)
+    if (!m_diceRoll) {
         m_diceRoll = new dice::frmDiceRoll(m_state.identity(), m_state.outbox(), *this, m_questions, this);
+        m_windowPlaces->track(m_diceRoll);
+    }
     RestoreWindow(*m_diceRoll);
 }
 
 void frmMain::btnCombat_Click()
 {
-    if (!m_combat)
-        m_combat = new combat::frmCombat(m_questions, this);
+    if (!m_combat) {
+        m_combat = new combat::frmCombat(m_turnOrder, m_questions, this);
+        m_windowPlaces->track(m_combat);
+    }
     RestoreWindow(*m_combat);
 }
 
 void frmMain::btnToolbar_Click()
 {
-    if (!m_toolbar)
+    if (!m_toolbar) {
         m_toolbar = new frmToolbar(m_questions, this);
+        m_windowPlaces->track(m_toolbar);
+    }
     RestoreWindow(*m_toolbar);
 }
 
@@ -207,6 +242,8 @@ void frmMain::Form_QueryUnload(bool &cancel)
 
 void frmMain::Form_Unload()
 {
+    // The last autosave, before anything is torn down.
+    m_tableFiles->finish();
     // Releasing the session ends this copy's membership; the others are told
     // by the transport that a player left.
     m_state.sender = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/layout/MainLayout.h"
+#include "combat/TurnOrder.h"
 #include "map/MapState.h"
 #include "map/forms/MapView.h"
 #include "session/binding/Dispatcher.h"
@@ -60,6 +61,9 @@ class PrivateChats;
 namespace vellmar::app {
 
 class SoundPlayer;
+class TableFiles;
+class WindowPlaces;
+struct Storage;
 class frmToolbar;
 class UpDownControl;
 
@@ -86,6 +90,13 @@ public:
     const SoundPlayer &sounds() const { return *m_sounds; }
     std::int32_t eventHandle() const { return m_eventHandle; }
     const MainLayout &layoutState() const { return m_layout; }
+    // The File menu's table commands, autosave and the crash restore offer.
+    TableFiles &tableFiles() { return *m_tableFiles; }
+    const combat::TurnOrder &turnOrder() const { return m_turnOrder; }
+    // Remembers settings and window places, and autosaves, from now on; then
+    // offers the table of a run that did not end cleanly. Without it nothing
+    // is kept between runs (as in tests).
+    void useStorage(const Storage &storage);
 
     // Operations the other windows call.
     void Display(const QString &p_Text) override;
@@ -217,6 +228,8 @@ private:
 
     void applyLayout();
     void clearMapView();
+    void createTableFiles();
+    void tableReplaced();
 
     core::Questions &m_questions;
     TransportFactory m_transportFactory;
@@ -246,6 +259,10 @@ private:
     std::unique_ptr<tokens::QtIconDialogs> m_iconDialogs;
     std::unique_ptr<tokens::CombatTrackerLink> m_trackerLink;
     std::unique_ptr<tokens::IconCommands> m_iconCommands;
+    // The combat order outlives its window, so a table file can hold it.
+    combat::TurnOrder m_turnOrder;
+    WindowPlaces *m_windowPlaces = nullptr;
+    std::unique_ptr<TableFiles> m_tableFiles;
 };
 
 } // namespace vellmar::app

@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "app/forms/WindowPlaces.h"
 #include "app/widgets/UpDownControl.h"
 #include "map/forms/MapView.h"
 #include "map/forms/MapViewController.h"
@@ -40,6 +41,7 @@ void frmMain::btnMaplist_Click()
         m_maplist = map::frmMaplist::load(mapState, *m_mapView, m_questions, QDir(QStringLiteral("map")), this);
     if (!m_maplist)
         return;
+    m_windowPlaces->track(m_maplist);
     m_maplist->show();
     m_maplist->raise();
     m_maplist->activateWindow();

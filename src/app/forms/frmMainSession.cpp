@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "app/forms/TableFiles.h"
 #include "app/platform/SoundPlayer.h"
 #include "chat/ChatLines.h"
 #include "chat/ChatReceiving.h"
@@ -7,6 +8,7 @@
 #include "chat/forms/frmPartyChat.h"
 #include "core/Text.h"
 #include "dice/RollReceiving.h"
+#include "saving/Preferences.h"
 #include "session/binding/SessionIdentity.h"
 #include "session/binding/TransportSender.h"
 #include "session/binding/UserNamePrompt.h"
@@ -98,15 +100,24 @@ bool frmMain::beginSession(bool hosting)
     mnuHostSession->setEnabled(false);
     mnuJoinSession->setEnabled(false);
 
-    m_state.userName = session::askUserName(m_questions);
+    saving::Preferences *remembered = m_tableFiles->preferences();
+    const QString userName = session::askUserName(m_questions, remembered ? remembered->lastUserName() : QString());
+    if (remembered)
+        remembered->setLastUserName(userName);
+    m_state.userName = userName;
     if (hosting)
         m_state.userName += u"(DM)";
 
     m_directPlay = m_transportFactory(m_questions);
+    auto *tcp = qobject_cast<session::TcpSessionTransport *>(m_directPlay.get());
+    if (tcp && remembered && !remembered->hostAddresses().isEmpty())
+        tcp->setSuggestedAddress(remembered->hostAddresses().constFirst());
     session::SessionStarter starter(*m_directPlay, m_questions, *this);
     const auto outcome = hosting ? starter.host(m_state.userName) : starter.join(m_state.userName);
     if (outcome.result != session::SessionStarter::Result::Success)
         return false;
+    if (tcp && remembered && !hosting)
+        remembered->rememberHostAddress(tcp->typedAddress());
 
     m_eventHandle = outcome.eventHandle;
     m_state.ownPlayerID = outcome.ownPlayerID;

@@ -56,7 +56,12 @@ void fitCaption(QPushButton *button)
 
 } // namespace
 
-frmCombat::frmCombat(core::Questions &questions, QWidget *parent) : QWidget(parent, Qt::Window), m_questions(questions)
+frmCombat::frmCombat(core::Questions &questions, QWidget *parent) : frmCombat(m_ownOrder, questions, parent) {}
+
+frmCombat::frmCombat(TurnOrder &order, core::Questions &questions, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_questions(questions)
+    , m_order(order)
 {
     setObjectName(QStringLiteral("frmCombat"));
     setWindowTitle(QStringLiteral("Combat"));

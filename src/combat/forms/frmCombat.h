@@ -18,12 +18,16 @@ class Questions;
 namespace vellmar::combat {
 
 // The combat turn tracker: the turn order of a fight with a mark on the row
-// whose turn it is. Local to this copy; nothing in it is sent or kept. The
-// window deletes itself when closed.
+// whose turn it is. Local to this copy. The window deletes itself when
+// closed; the order it shows may outlive it (the main window keeps one, so a
+// table file can hold it).
 class frmCombat final : public QWidget
 {
     Q_OBJECT
 public:
+    // Shows and changes `order`, which must outlive the window.
+    frmCombat(TurnOrder &order, core::Questions &questions, QWidget *parent = nullptr);
+    // Keeps an order of its own.
     explicit frmCombat(core::Questions &questions, QWidget *parent = nullptr);
     ~frmCombat() override;
 
@@ -32,6 +36,8 @@ public:
     void AddRow(const QString &participant, std::int32_t initiative);
 
     const TurnOrder &turnOrder() const { return m_order; }
+    // Shows the order again after it was replaced from outside.
+    void refresh() { ShowRows(); }
 
     QPushButton *Command1;
     QPushButton *btnCombat;
@@ -65,7 +71,8 @@ private:
     void ShowRows();
 
     core::Questions &m_questions;
-    TurnOrder m_order;
+    TurnOrder m_ownOrder;
+    TurnOrder &m_order;
 };
 
 } // namespace vellmar::combat

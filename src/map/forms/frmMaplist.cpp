@@ -13,6 +13,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include <optional>
+
 namespace vellmar::map {
 
 namespace {
@@ -128,8 +130,17 @@ void frmMaplist::btnLoad_Click()
     QStringList problems;
     {
         const BusyPointer busy;
-        problems = applyMapEntry(m_state, *entry,
-                                 [this](const QString &fileName) { return loadMapPicture(picturePath(fileName)); });
+        // An entry without a picture line keeps the picture (and its file).
+        std::optional<QString> pictureFile;
+        problems = applyMapEntry(m_state, *entry, [this, &pictureFile](const QString &fileName) {
+            const QString path = picturePath(fileName);
+            PictureLoad load = loadMapPicture(path);
+            pictureFile = load.picture.isNull() ? QString() : path;
+            return load;
+        });
+        m_state.mapName = name;
+        if (pictureFile)
+            m_state.pictureFile = *pictureFile;
         m_view.mapReplaced();
     }
     reportProblems(name, problems);

@@ -66,12 +66,13 @@ QList<SessionDescription> TcpSessionTransport::GetDPEnumSessions(const SessionDe
         const auto typed = m_questions->askText(
             QStringLiteral("Join Session"),
             QStringLiteral("Host address (name or IP, optionally :port); leave blank to search this network:"),
-            QString());
+            m_suggestedAddress);
         if (!typed) {
             fail(QStringLiteral("Session search cancelled"));
             return {};
         }
         answer = typed->trimmed();
+        m_typedAddress = answer;
     }
     if (answer.isEmpty()) {
         const auto found = searchSessions(m_settings, desc.guidApplication);

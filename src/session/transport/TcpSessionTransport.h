@@ -53,6 +53,10 @@ public:
     // left and sends fail.
     bool isHost() const { return m_host != nullptr; }
     std::uint16_t hostPort() const;
+    // The text the host address question starts with; empty by default.
+    void setSuggestedAddress(const QString &address) { m_suggestedAddress = address; }
+    // The host address last typed into that question; empty for a search.
+    QString typedAddress() const { return m_typedAddress; }
     // Where this participant's network is made to fail, in tests; none by
     // default. Not owned.
     void setNetworkFaults(NetworkFaults *faults);
@@ -70,6 +74,8 @@ private:
 
     core::Questions *m_questions;
     TransportSettings m_settings;
+    QString m_suggestedAddress;
+    QString m_typedAddress;
     bool m_initialized = false;
     SessionDescription m_session;
     OpenMode m_mode = OpenMode::Join;

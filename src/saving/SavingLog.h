@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+namespace vellmar::saving {
+Q_DECLARE_LOGGING_CATEGORY(lcSaving)
+}
