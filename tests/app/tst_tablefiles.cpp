@@ -11,7 +11,9 @@
 #include <QAction>
 #include <QFile>
 #include <QImage>
+#include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest/QTest>

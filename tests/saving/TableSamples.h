@@ -1,6 +1,7 @@
 #pragma once
 
 #include "saving/TableContent.h"
+#include "saving/TableFile.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -42,8 +43,9 @@ inline saving::TableContent sampleTable(int markers, int icons)
         icon.id = i + 1;
         icon.name = QStringLiteral("Goblin %1").arg(i);
         icon.maxHealth = 20;
-        // From unhurt through every band to dead, and a negative damage.
-        icon.damage = static_cast<std::int16_t>((i % 12) * 3 - 2);
+        // Every health band: unhurt, healed beyond unhurt, each wound band, dead.
+        static constexpr std::int16_t damages[] = {0, -2, 3, 7, 12, 17, 20, 25, 30};
+        icon.damage = damages[i % 9];
         icon.size = 10 + i;
         icon.mapX = 100 + i;
         icon.mapY = -50 - i;
@@ -57,6 +59,13 @@ inline saving::TableContent sampleTable(int markers, int icons)
     table.combat.markedRow = 2;
     table.combat.round = 3;
     return table;
+}
+
+// The message of a read that failed; empty for one that opened.
+inline QString problemText(const std::variant<saving::OpenedTable, saving::TableProblem> &read)
+{
+    const auto *problem = std::get_if<saving::TableProblem>(&read);
+    return problem ? problem->message : QString();
 }
 
 } // namespace vellmar::testing

@@ -109,8 +109,7 @@ private Q_SLOTS:
             QVERIFY(Autosaver::afterCrash(folder));
             const QString newest = Autosaver::autosaves(folder).first();
             auto read = saving::readTableFile(newest, {}, m_dir.filePath(QStringLiteral("pictures")));
-            QVERIFY2(std::holds_alternative<saving::OpenedTable>(read),
-                     qPrintable(std::get<saving::TableProblem>(read).message));
+            QVERIFY2(std::holds_alternative<saving::OpenedTable>(read), qPrintable(testing::problemText(read)));
             const auto &content = std::get<saving::OpenedTable>(read).content;
             QCOMPARE(content.markers.size(), std::size_t(200));
             const qint64 age = killedAt - content.markers.front().info.toLongLong();

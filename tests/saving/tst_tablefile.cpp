@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -80,7 +81,7 @@ private Q_SLOTS:
 
         // No lookup: the picture must come out of the file itself.
         auto read = saving::readTableFile(file, {}, pictures());
-        QVERIFY2(std::holds_alternative<saving::OpenedTable>(read), qPrintable(std::get<TableProblem>(read).message));
+        QVERIFY2(std::holds_alternative<saving::OpenedTable>(read), qPrintable(testing::problemText(read)));
         const auto &opened = std::get<saving::OpenedTable>(read);
         saving::TableContent expected = snapshot.content;
         expected.map->pictureSha256 = saving::fileSha256(m_picture);
@@ -109,7 +110,11 @@ private Q_SLOTS:
         QCOMPARE(askedFor, sha);
         QCOMPARE(std::get<saving::OpenedTable>(read).pictureFile, m_picture);
 
-        const TableProblem missing = problemOf(file, [](const QByteArray &) { return QString(); });
+        // Neither the lookup nor the folder of unpacked pictures has it.
+        auto unfound = saving::readTableFile(
+            file, [](const QByteArray &) { return QString(); }, path(QStringLiteral("no-pictures-here")));
+        QVERIFY(std::holds_alternative<TableProblem>(unfound));
+        const TableProblem missing = std::get<TableProblem>(unfound);
         QCOMPARE(missing.kind, TableProblem::Kind::PictureMissing);
         QVERIFY(missing.message.contains(QStringLiteral("Crypt of the Old King")));
         QVERIFY(missing.message.contains(QStringLiteral("link only")));

@@ -11,6 +11,7 @@
 #include <memory>
 
 class QAction;
+class QImage;
 class QMenu;
 class QWidget;
 
