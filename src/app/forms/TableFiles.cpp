@@ -128,7 +128,9 @@ saving::TableSnapshot TableFiles::snapshot() const
         snapshot.pictureFile = state.pictureFile;
     } else if (m_parts.table.shownMap) {
         snapshot.content.map = *m_parts.table.shownMap;
-        snapshot.pictureFile = findPicture(m_parts.table.shownMap->pictureSha256);
+        // Only the supply here: hashing a file on this thread could stall it.
+        if (m_pictureSupply)
+            snapshot.pictureFile = m_pictureSupply->localPath(m_parts.table.shownMap->pictureSha256);
     }
     return snapshot;
 }
