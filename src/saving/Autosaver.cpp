@@ -7,26 +7,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-#ifdef Q_OS_LINUX
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
-
 namespace vellmar::saving {
 
 namespace {
 
 const QString runningMark = QStringLiteral("running");
 const QString prefix = QStringLiteral("table-");
-
-// The saving thread yields the processor to the interface: on a busy
-// machine a save may take longer, but the table does not stall for it.
-void yieldToTheInterface()
-{
-#ifdef Q_OS_LINUX
-    setpriority(PRIO_PROCESS, id_t(gettid()), 10);
-#endif
-}
 
 bool sameTable(const TableSnapshot &a, const TableSnapshot &b)
 {
@@ -85,7 +71,6 @@ bool Autosaver::launch(const TableSnapshot &snapshot)
     const QString path = QDir(m_folder).filePath(nextFileName());
     const QString folder = m_folder;
     m_pool.start([this, snapshot, path, folder] {
-        yieldToTheInterface();
         QString error;
         const bool ok = writeTableFile(snapshot, path, &error);
         if (ok)

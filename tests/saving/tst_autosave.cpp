@@ -114,9 +114,10 @@ private Q_SLOTS:
             QCOMPARE(content.markers.size(), std::size_t(200));
             const qint64 age = killedAt - content.markers.front().info.toLongLong();
             oldest = std::max(oldest, age);
-            // One interval, plus the write that was under way, plus the 5 ms
-            // change timer; generous for a loaded machine.
-            QVERIFY2(age <= intervalMs + 250, qPrintable(QStringLiteral("%1 ms old").arg(age)));
+            // One interval, plus the write that was under way (a 2 MB
+            // picture), plus the 5 ms change timer; generous, as the test
+            // machine is shared and often loaded.
+            QVERIFY2(age <= intervalMs + 500, qPrintable(QStringLiteral("%1 ms old").arg(age)));
         }
         qInfo("newest autosave at the kill: at most %lld ms old (interval %d ms)", oldest, intervalMs);
     }
