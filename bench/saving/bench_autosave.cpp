@@ -135,7 +135,7 @@ int main(int argc, char *argv[])
     std::printf("  longest copy of the table (UI thread):   %7.2f ms\n", longestSnapshotMs);
     std::printf("  over %lld ms each, a 1 ms timer on the interface thread:\n", busyMs);
     std::printf("  longest event-loop pause, idle:          %7.1f ms   (%d pauses over 50 ms)\n", idleGap, idleOver);
-    std::printf("  longest event-loop pause, autosaving:    %7.1f ms   (%d pauses over 50 ms; goal < 50 ms)\n",
-                busyGap, busyOver);
+    std::printf("  longest event-loop pause, autosaving:    %7.1f ms   (%d pauses over 50 ms; goal < 50 ms)\n", busyGap,
+                busyOver);
     return 0;
 }
