@@ -28,7 +28,7 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         m_picture = m_dir.filePath(QStringLiteral("picture.bin"));
-        QVERIFY(testing::writePictureFile(m_picture, 2 * 1024 * 1024));
+        QVERIFY(testing::writePictureFile(m_picture, 512 * 1024));
     }
 
     void savesOnlyAfterChangesAndKeepsTheNewestTen()
@@ -114,10 +114,10 @@ private Q_SLOTS:
             QCOMPARE(content.markers.size(), std::size_t(200));
             const qint64 age = killedAt - content.markers.front().info.toLongLong();
             oldest = std::max(oldest, age);
-            // One interval, plus the write that was under way (a 2 MB
-            // picture), plus the 5 ms change timer; generous, as the test
-            // machine is shared and often loaded.
-            QVERIFY2(age <= intervalMs + 500, qPrintable(QStringLiteral("%1 ms old").arg(age)));
+            // One interval, plus the write that was under way, plus the 5 ms
+            // change timer. The write's share is generous: the test machine
+            // is shared and often loaded, and a loaded machine slows writes.
+            QVERIFY2(age <= intervalMs + 600, qPrintable(QStringLiteral("%1 ms old").arg(age)));
         }
         qInfo("newest autosave at the kill: at most %lld ms old (interval %d ms)", oldest, intervalMs);
     }
