@@ -54,9 +54,7 @@ QByteArray sha256OfFile(const QString &path)
     return hash.result();
 }
 
-PictureCache::PictureCache(QString folder, qint64 limitBytes)
-    : m_folder(std::move(folder))
-    , m_limit(limitBytes)
+PictureCache::PictureCache(QString folder, qint64 limitBytes) : m_folder(std::move(folder)), m_limit(limitBytes)
 {
     QDir().mkpath(m_folder);
 }

@@ -118,8 +118,8 @@ void PictureExchange::request(const table::ShownMap &map)
     const auto send = [this](std::int32_t to, std::int32_t type, const QString &payload) {
         return to == 0 ? m_outbox.sendToAll(type, payload) : m_outbox.sendTo(to, type, payload);
     };
-    auto *download = new PictureDownload(sha256, map.pictureSize, m_cache, m_settings, send,
-                                         [this, sha256] { return candidatesFor(sha256); }, this);
+    auto *download = new PictureDownload(
+        sha256, map.pictureSize, m_cache, m_settings, send, [this, sha256] { return candidatesFor(sha256); }, this);
     m_download = download;
     connect(download, &PictureDownload::progress, this,
             [this, sha256](qint64 received, qint64 total) { Q_EMIT progress(sha256, received, total); });

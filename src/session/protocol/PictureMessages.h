@@ -13,11 +13,11 @@
 namespace vellmar::session {
 
 enum PictureMessageType : std::int32_t {
-    MSG_PICTURE_HOLDS = 1001,    // hash;size
+    MSG_PICTURE_HOLDS = 1001,     // hash;size
     MSG_PICTURE_WHO_HOLDS = 1002, // hash
-    MSG_PICTURE_REQUEST = 1003,  // hash;offset;length
-    MSG_PICTURE_CHUNK = 1004,    // hash;offset;base64 bytes
-    MSG_PICTURE_NOT_HELD = 1005, // hash
+    MSG_PICTURE_REQUEST = 1003,   // hash;offset;length
+    MSG_PICTURE_CHUNK = 1004,     // hash;offset;base64 bytes
+    MSG_PICTURE_NOT_HELD = 1005,  // hash
     // 1006 to 1009 are kept for later picture messages.
 };
 
