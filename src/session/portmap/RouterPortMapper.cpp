@@ -111,8 +111,7 @@ RouterPortMapper::~RouterPortMapper()
     if (m_thread.isRunning()) {
         // Blocking: the exit must not outrun the removal. A conversation still
         // going on ends first (miniupnpc and the deadline bound it).
-        QMetaObject::invokeMethod(
-            m_worker, [worker = m_worker] { worker->unmap(); }, Qt::BlockingQueuedConnection);
+        removeForwarding(Qt::BlockingQueuedConnection);
         m_thread.quit();
         m_thread.wait();
     }
@@ -137,8 +136,14 @@ void RouterPortMapper::release()
     m_released = true;
     m_answered = true; // nothing is reported after this
     m_deadline.stop();
+    removeForwarding(Qt::QueuedConnection);
+}
+
+void RouterPortMapper::removeForwarding(Qt::ConnectionType connection)
+{
+    // Queued behind an attempt still going on, so it also removes what that makes.
     QMetaObject::invokeMethod(
-        m_worker, [worker = m_worker] { worker->unmap(); }, Qt::QueuedConnection);
+        m_worker, [worker = m_worker] { worker->unmap(); }, connection);
 }
 
 void RouterPortMapper::answer(const PortMapResult &result)
@@ -155,8 +160,7 @@ void RouterPortMapper::deadlinePassed()
     if (m_answered)
         return;
     m_answered = true;
-    QMetaObject::invokeMethod(
-        m_worker, [worker = m_worker] { worker->unmap(); }, Qt::QueuedConnection);
+    removeForwarding(Qt::QueuedConnection);
     PortMapResult late;
     late.reason = QStringLiteral("the router gave no answer within %1 s")
                       .arg(static_cast<double>(m_settings.deadline.count()) / 1000.0);

@@ -28,6 +28,7 @@ public:
 private:
     void answer(const PortMapResult &result);
     void deadlinePassed();
+    void removeForwarding(Qt::ConnectionType connection);
 
     RouterSettings m_settings;
     QThread m_thread;
