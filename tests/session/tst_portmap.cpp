@@ -127,6 +127,27 @@ private Q_SLOTS:
         QVERIFY2(result.reason.contains(u"no UPnP gateway answered"), qPrintable(result.reason));
     }
 
+    void aSilentGatewayEndsWithinTheBound()
+    {
+        // A router that takes the connection and never answers: the deadline
+        // ends the attempt, not the library's own time-outs (5 s per read).
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost)); // never accepts: the kernel's backlog takes the call
+        RouterSettings settings = askOnly(QStringLiteral("http://127.0.0.1:%1/rootDesc.xml").arg(silent.serverPort()));
+        settings.deadline = 1500ms;
+        RouterPortMapper mapper(settings);
+        QSignalSpy finished(&mapper, &session::PortMapper::finished);
+        QElapsedTimer clock;
+        clock.start();
+        mapper.start(47810);
+        QVERIFY(finished.wait(6000));
+        QVERIFY2(clock.elapsed() < 6000, qPrintable(QString::number(clock.elapsed())));
+        const PortMapResult result = outcome(finished);
+        QVERIFY(!result.mapped);
+        QVERIFY2(result.reason.contains(u"no answer within 1.5 s"), qPrintable(result.reason));
+        silent.close(); // resets the waiting call, so the destructor does not wait long
+    }
+
     void aLateForwardingIsRemovedAgain()
     {
         // The router answers after the attempt's deadline: the user was told
