@@ -88,6 +88,21 @@ private Q_SLOTS:
         QCOMPARE(removal.protocol, QStringLiteral("TCP"));
     }
 
+    void aPrivateOutsideAddressIsCalledOut()
+    {
+        // The router is itself behind another one (or the provider's shared
+        // addresses): the forwarding works, but saying "from the internet"
+        // alone would mislead.
+        FakeUpnpGateway gateway({.externalAddress = QStringLiteral("100.64.12.5")});
+        RouterPortMapper mapper(askOnly(gateway.descriptionUrl()));
+        QSignalSpy finished(&mapper, &session::PortMapper::finished);
+        mapper.start(47810);
+        const PortMapResult result = outcome(finished);
+        QVERIFY(result.mapped);
+        const QString status = session::portMapStatus(result);
+        QVERIFY2(status.contains(u"100.64.12.5:47810") && status.contains(u"itself private"), qPrintable(status));
+    }
+
     void endingTheProgramRemovesTheForwarding()
     {
         FakeUpnpGateway gateway;
