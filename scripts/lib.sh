@@ -28,7 +28,10 @@ ensure_packages() {
 }
 
 # The DejaVu fonts stand in for the layout's font (see src/ui/DesignFont.h).
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev fonts-dejavu-core fonts-dejavu-extra)
+# miniupnpc and libnatpmp ask the home router to forward the hosting port.
+# dpkg-dev lets the Debian package name the library packages it needs.
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev fonts-dejavu-core fonts-dejavu-extra
+    libminiupnpc-dev libnatpmp-dev dpkg-dev)
 
 # configure_and_build <build folder> [cmake options...]
 configure_and_build() {

@@ -13,6 +13,7 @@
 #include "map/forms/frmMaplist.h"
 #include "session/binding/TransportSender.h"
 #include "session/binding/UserNamePrompt.h"
+#include "session/portmap/PortMapper.h"
 #include "session/protocol/Messages.h"
 #include "session/transport/TcpSessionTransport.h"
 #include "tokens/icons/IconCommands.h"
@@ -211,6 +212,7 @@ void frmMain::Form_Unload()
     // by the transport that a player left.
     m_state.sender = nullptr;
     m_sender.reset();
+    m_portMapper.reset(); // hosting ends: the router forgets the forwarding
     m_directPlay.reset();
 
     // With appClosing set, chat windows close instead of hiding.

@@ -30,6 +30,7 @@ namespace vellmar::core {
 class Questions;
 }
 namespace vellmar::session {
+class PortMapper;
 class SessionTransport;
 class TransportSender;
 } // namespace vellmar::session
@@ -76,6 +77,11 @@ public:
 
     frmMain(core::Questions &questions, TransportFactory transportFactory, QWidget *parent = nullptr);
     ~frmMain() override;
+
+    // Makes the router port mapping when this copy hosts; without one the
+    // port is not mapped (tests pass a fake, or none).
+    using PortMapperFactory = std::function<std::unique_ptr<session::PortMapper>()>;
+    void setPortMapperFactory(PortMapperFactory factory) { m_portMapperFactory = std::move(factory); }
 
     table::Table &state() { return m_state; }
     chat::frmPartyChat &partyChat() { return *m_partyChat; }
@@ -210,6 +216,7 @@ private:
     void startSession(bool hosting);
     bool beginSession(bool hosting);
     void showWhereToJoin();
+    void startPortMapping(std::uint16_t port);
 
     // Hands each received message type to the subsystem that owns it.
     void routeReceived();
@@ -223,6 +230,9 @@ private:
     table::Table m_state;
     std::unique_ptr<session::SessionTransport> m_directPlay;
     std::unique_ptr<session::TransportSender> m_sender;
+    PortMapperFactory m_portMapperFactory;
+    std::unique_ptr<session::PortMapper> m_portMapper; // while hosting; removes the mapping when it goes
+    QString m_whereToJoin;
     session::Dispatcher m_dispatcher;
     std::unique_ptr<SoundPlayer> m_sounds;
     std::int32_t m_eventHandle = 0;

@@ -10,6 +10,7 @@
 #include "session/binding/SessionIdentity.h"
 #include "session/binding/TransportSender.h"
 #include "session/binding/UserNamePrompt.h"
+#include "session/portmap/PortMapper.h"
 #include "session/protocol/Messages.h"
 #include "session/transport/TcpSessionTransport.h"
 #include "tokens/markers/MarkerExchange.h"
@@ -156,7 +157,23 @@ void frmMain::showWhereToJoin()
     }
     if (addresses.isEmpty())
         addresses << u"127.0.0.1:" + QString::number(tcp->hostPort());
-    statusBar()->showMessage(u"Hosting - players can join at " + addresses.join(QStringLiteral(", ")));
+    m_whereToJoin = u"Hosting - players can join at " + addresses.join(QStringLiteral(", "));
+    statusBar()->showMessage(m_whereToJoin);
+    startPortMapping(tcp->hostPort());
+}
+
+void frmMain::startPortMapping(std::uint16_t port)
+{
+    // Players outside the home network reach the host only through the
+    // router; the answer comes later and never holds up the window.
+    if (!m_portMapperFactory)
+        return;
+    m_portMapper = m_portMapperFactory();
+    connect(m_portMapper.get(), &session::PortMapper::finished, this, [this](const session::PortMapResult &result) {
+        statusBar()->showMessage(m_whereToJoin + u"; " + session::portMapStatus(result));
+    });
+    statusBar()->showMessage(m_whereToJoin + u"; " + session::portMapPending());
+    m_portMapper->start(port);
 }
 
 void frmMain::DirectXEvent_DXCallback(std::int32_t)
