@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
 
     // The same text behind a command reads the same, its error shifted.
-    const ReadRollCommand command = readRollCommand(u"/r " + text);
+    const ReadRollCommand command = readRollCommand(QString(u"/r " + text));
     check(!std::holds_alternative<NotARollCommand>(command));
     if (const auto *error = std::get_if<ExpressionError>(&command)) {
         check(std::holds_alternative<ExpressionError>(parsed));
