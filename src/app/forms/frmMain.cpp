@@ -8,6 +8,8 @@
 #include "combat/forms/frmCombat.h"
 #include "core/Questions.h"
 #include "core/Text.h"
+#include "dice/ChatRoller.h"
+#include "dice/RollLog.h"
 #include "dice/forms/frmDiceRoll.h"
 #include "map/forms/MapViewController.h"
 #include "map/forms/frmMaplist.h"
@@ -64,6 +66,7 @@ frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, 
     setCentralWidget(m_client);
     createMenus();
     createControls();
+    statusBar()->addPermanentWidget(lblInputError);
     statusBar()->showMessage(QStringLiteral("Not in a session"));
     Form_Load();
 
@@ -120,6 +123,11 @@ void frmMain::Form_Load()
     // Loaded without being shown: party lines are collected from the start.
     m_partyChat = new chat::frmPartyChat(m_state.identity(), m_state.outbox(), this);
     m_privateChats = std::make_unique<chat::PrivateChats>(m_state.identity(), m_state.outbox(), *this, this);
+    m_rollLog = std::make_unique<dice::RollLog>();
+    m_chatRoller = std::make_unique<dice::ChatRoller>(m_state.identity(), m_state.outbox(), *m_rollLog);
+    const auto rollCommands = [this](const QString &line) { return m_chatRoller->run(line); };
+    m_partyChat->setCommands(rollCommands);
+    m_privateChats->setCommands(rollCommands);
     routeReceived();
     m_state.inSession = false;
     m_state.isMaster = true;
@@ -156,7 +164,8 @@ void frmMain::btnPartyChat_Click() { RestoreWindow(*m_partyChat); }
 void frmMain::btnDiceRolls_Click()
 {
     if (!m_diceRoll)
-        m_diceRoll = new dice::frmDiceRoll(m_state.identity(), m_state.outbox(), *this, m_questions, this);
+        m_diceRoll = new dice::frmDiceRoll(m_state.identity(), m_state.outbox(), *this, m_questions, this, nullptr,
+                                           m_rollLog.get());
     RestoreWindow(*m_diceRoll);
 }
 

@@ -35,8 +35,10 @@ class SessionTransport;
 class TransportSender;
 } // namespace vellmar::session
 namespace vellmar::dice {
+class ChatRoller;
+class RollLog;
 class frmDiceRoll;
-}
+} // namespace vellmar::dice
 namespace vellmar::combat {
 class frmCombat;
 }
@@ -151,6 +153,9 @@ public:
     QPlainTextEdit *txtChat;
     QLineEdit *txtInput;
     QPushButton *btnEnter;
+    // In the status bar, right under the input, while a typed command cannot
+    // be read; hidden otherwise.
+    QLabel *lblInputError;
 
     // Controls inside the side panel.
     QPushButton *btnMaplist;
@@ -181,6 +186,7 @@ private:
     void Form_Resize();
     void mnuExit_Click();
     void btnEnter_Click();
+    void showInputError(const QString &error);
     void mnuHostSession_Click();
     void mnuJoinSession_Click();
     void DirectXEvent_DXCallback(std::int32_t eventid);
@@ -244,6 +250,10 @@ private:
     chat::frmPartyChat *m_partyChat = nullptr;
     // Tool windows exist at most once; closing one discards it.
     QPointer<dice::frmDiceRoll> m_diceRoll;
+    // Every roll this copy saw, kept for the dice window's list, and the
+    // roller of the commands typed in any chat box.
+    std::unique_ptr<dice::RollLog> m_rollLog;
+    std::unique_ptr<dice::ChatRoller> m_chatRoller;
     QPointer<combat::frmCombat> m_combat;
     QPointer<frmToolbar> m_toolbar;
     QPointer<map::frmMaplist> m_maplist;

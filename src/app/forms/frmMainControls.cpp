@@ -87,6 +87,8 @@ void frmMain::createControls()
     txtInput = named(new QLineEdit(client), "txtInput");
     txtInput->setFont(ui::designFont(9.75));
     txtInput->setEnabled(false);
+    lblInputError = named(new QLabel(this), "lblInputError");
+    lblInputError->hide();
     btnEnter = named(new QPushButton(QStringLiteral("Command4"), client), "btnEnter");
     btnEnter->setDefault(true);
     btnEnter->setFocusPolicy(Qt::NoFocus);

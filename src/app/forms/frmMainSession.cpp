@@ -6,6 +6,8 @@
 #include "chat/forms/PrivateChats.h"
 #include "chat/forms/frmPartyChat.h"
 #include "core/Text.h"
+#include "dice/ChatRoller.h"
+#include "dice/RollLog.h"
 #include "dice/RollReceiving.h"
 #include "session/binding/SessionIdentity.h"
 #include "session/binding/TransportSender.h"
@@ -41,13 +43,28 @@ const QString leaveSound = QStringLiteral("Sounds/doorshut.wav");
 void frmMain::btnEnter_Click()
 {
     const QString text = core::trimSpaces(txtInput->text());
-    if (!text.isEmpty()) {
+    const chat::CommandResult command = text.isEmpty() ? chat::CommandResult{} : m_chatRoller->run(text);
+    if (command.kind == chat::CommandResult::Kind::refused) {
+        showInputError(command.error); // the line stays for mending
+        return;
+    }
+    showInputError(QString());
+    if (command.kind == chat::CommandResult::Kind::done) {
+        for (const QString &line : command.lines)
+            Display(line);
+    } else if (!text.isEmpty()) {
         const bool sent = m_state.sendToAll(session::MSG_CHAT, text);
         Display(chat::saidLine(m_state.userName, text));
         if (m_state.inSession && !sent)
             Display(chat::lineNotSentLine());
     }
     txtInput->clear();
+}
+
+void frmMain::showInputError(const QString &error)
+{
+    lblInputError->setText(error);
+    lblInputError->setHidden(error.isEmpty());
 }
 
 void frmMain::mnuPrivateChat1_Click()
@@ -209,6 +226,7 @@ void frmMain::routeReceived()
                                        [this] { return m_state.isMaster; },
                                        [this] { return txtRollVal->text(); },
                                        [this](const QString &line) { Display(line); },
+                                       [this](const QString &line) { m_rollLog->append(line); },
                                    });
     m_markers->route(m_dispatcher);
     m_dispatcher.onNotice(session::NOTICE_PLAYER_CREATED, [this] {
