@@ -5,10 +5,9 @@
 
 namespace vellmar::dice {
 
-// Every roll this copy has seen, for the dice window's roll list: its own
-// rolls, those typed in chat and those others announced. It lives as long as
-// the main window, so the list survives closing the dice window and can be
-// copied out whole.
+// A list of rolls: the copy's feed of every roll it sees (its own, those
+// typed in chat and those others announced), which the open dice window
+// follows, and the window's own list, which is lost when it closes.
 class RollLog final : public QObject
 {
     Q_OBJECT

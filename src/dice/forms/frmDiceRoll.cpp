@@ -59,8 +59,8 @@ frmDiceRoll::frmDiceRoll(const table::Identity &identity, table::Outbox &outbox,
     , m_outbox(outbox)
     , m_mainWindow(mainWindow)
     , m_questions(questions)
-    , m_ownLog(log ? nullptr : std::make_unique<RollLog>())
-    , m_log(log ? log : m_ownLog.get())
+    , m_shownLog(std::make_unique<RollLog>())
+    , m_log(log ? log : m_shownLog.get())
 {
     setObjectName(QStringLiteral("frmDiceRoll"));
     setWindowTitle(QStringLiteral("Dice Rolls"));
@@ -71,9 +71,11 @@ frmDiceRoll::frmDiceRoll(const table::Identity &identity, table::Outbox &outbox,
     createControls();
     connectControls();
     Form_Load(std::move(source));
-    for (const QString &line : m_log->lines())
-        AddRollLine(line);
-    connect(m_log, &RollLog::appended, this, &frmDiceRoll::AddRollLine);
+    // The window's list starts empty and is lost on closing; while it is open
+    // it takes every roll this copy sees, from this window or from chat.
+    if (m_log != m_shownLog.get())
+        connect(m_log, &RollLog::appended, m_shownLog.get(), &RollLog::append);
+    connect(m_shownLog.get(), &RollLog::appended, this, &frmDiceRoll::AddRollLine);
 }
 
 frmDiceRoll::~frmDiceRoll() = default;
@@ -227,7 +229,7 @@ void frmDiceRoll::RollDice(const QString &description, std::int16_t modifier)
     showCounts();
 }
 
-void frmDiceRoll::btnCopyLog_Click() { QGuiApplication::clipboard()->setText(m_log->text()); }
+void frmDiceRoll::btnCopyLog_Click() { QGuiApplication::clipboard()->setText(m_shownLog->text()); }
 
 void frmDiceRoll::AddRollLine(const QString &text) { ui::appendLogLine(*txtRolls, text); }
 

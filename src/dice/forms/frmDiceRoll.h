@@ -103,7 +103,8 @@ private:
     ui::MainWindowApi &m_mainWindow;
     core::Questions &m_questions;
     std::unique_ptr<UniformSource> m_source;
-    std::unique_ptr<RollLog> m_ownLog;
+    // What this window shows; rolls reach it through m_log, the copy's feed.
+    std::unique_ptr<RollLog> m_shownLog;
     RollLog *m_log;
     DiceCollection m_dice;
     std::array<QLineEdit *, kindCount> m_countBoxes{};
