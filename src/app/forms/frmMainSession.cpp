@@ -133,6 +133,7 @@ bool frmMain::beginSession(bool hosting)
         lblRollVal->show();
         txtRollVal->show();
         showWhereToJoin();
+        offerShowToPlayers();
     } else {
         statusBar()->showMessage(QStringLiteral("Joined as a player"));
     }
@@ -175,6 +176,7 @@ void frmMain::RefreshPlayerList()
         auto *entry = new QListWidgetItem(player.shortName, lstPlayer);
         entry->setData(Qt::UserRole, player.id);
     }
+    markMapReadiness();
 }
 
 void frmMain::routeReceived()
@@ -194,6 +196,7 @@ void frmMain::routeReceived()
                                        [this](const QString &line) { Display(line); },
                                    });
     m_markers->route(m_dispatcher);
+    routeTableSharing();
     m_dispatcher.onNotice(session::NOTICE_PLAYER_CREATED, [this] {
         RefreshPlayerList();
         m_sounds->play(joinSound);
