@@ -49,8 +49,8 @@ public:
         // Answers later, as a transfer would.
         QTimer::singleShot(0, this, [this, sha, total = map.pictureSize] {
             const QString source = m_network.offered.value(sha);
-            const QString copy = m_network.store.filePath(QStringLiteral("%1-%2").arg(m_table.ownPlayerID).arg(
-                QString::fromLatin1(sha.toHex().left(12))));
+            const QString copy = m_network.store.filePath(
+                QStringLiteral("%1-%2").arg(m_table.ownPlayerID).arg(QString::fromLatin1(sha.toHex().left(12))));
             if (source.isEmpty() || !QFile::copy(source, copy))
                 return Q_EMIT failed(sha, QStringLiteral("nobody offers it"));
             ++m_network.transfers;
@@ -82,10 +82,10 @@ struct Copy
     std::unique_ptr<frmMain> window;
 
     explicit Copy(PictureNetwork &network)
-        : window(std::make_unique<frmMain>(questions, onLoopback,
-                                           [&network](table::Table &table, session::Dispatcher &) {
-                                               return std::make_unique<FakeSupply>(network, table);
-                                           }))
+        : window(
+            std::make_unique<frmMain>(questions, onLoopback, [&network](table::Table &table, session::Dispatcher &) {
+                return std::make_unique<FakeSupply>(network, table);
+            }))
     {}
     frmMain &w() { return *window; }
     std::uint16_t port() const
@@ -104,9 +104,8 @@ using MarkerRecord = std::tuple<std::int32_t, QString, std::int32_t, std::int32_
 QList<MarkerRecord> markerRecords(const frmMain &window)
 {
     QList<MarkerRecord> records;
-    const_cast<frmMain &>(window).state().markers.forEach([&](const table::CMarker &m) {
-        records << MarkerRecord{m.id, m.info, m.mapX, m.mapY, m.player, m.UserID};
-    });
+    const_cast<frmMain &>(window).state().markers.forEach(
+        [&](const table::CMarker &m) { records << MarkerRecord{m.id, m.info, m.mapX, m.mapY, m.player, m.UserID}; });
     std::sort(records.begin(), records.end());
     return records;
 }
@@ -124,9 +123,9 @@ bool makeMapFolder(const QTemporaryDir &root)
     }
     QFile index(dir.filePath(QStringLiteral("map/mapindex.txt")));
     return picture.save(dir.filePath(QStringLiteral("map/crypt.png")), "PNG") && index.open(QIODevice::WriteOnly)
-        && index.write("mapname=Crypt of the Old King\nmapfile=crypt.png\nmap10size=31.5\nmap10offsetX=4\n"
-                       "map10offsetY=-7\n")
-               > 0;
+           && index.write("mapname=Crypt of the Old King\nmapfile=crypt.png\nmap10size=31.5\nmap10offsetX=4\n"
+                          "map10offsetY=-7\n")
+                  > 0;
 }
 
 bool sameMap(frmMain &a, frmMain &b)
@@ -134,8 +133,8 @@ bool sameMap(frmMain &a, frmMain &b)
     const auto &x = a.mapState;
     const auto &y = b.mapState;
     return x.mapLoaded && y.mapLoaded && x.name == y.name && x.map10Size == y.map10Size
-        && x.map10OffsetX == y.map10OffsetX && x.map10OffsetY == y.map10OffsetY && !y.picture.isNull()
-        && x.picture == y.picture;
+           && x.map10OffsetX == y.map10OffsetX && x.map10OffsetY == y.map10OffsetY && !y.picture.isNull()
+           && x.picture == y.picture;
 }
 
 } // namespace

@@ -94,7 +94,8 @@ private Q_SLOTS:
         QCOMPARE(master.sender.sent.size(), 1);
         QCOMPARE(master.sender.sent[0].first, 0);
         QCOMPARE(master.sender.sent[0].second.type, session::MSG_SHOW_MAP);
-        const auto sent = std::get<session::ShowMapPayload>(session::parseShowMap(master.sender.sent[0].second.payload));
+        const auto sent =
+            std::get<session::ShowMapPayload>(session::parseShowMap(master.sender.sent[0].second.payload));
         QCOMPARE(sent.pictureSha256, *map::fileSha256(master.map.pictureFile));
         QCOMPARE(sent.pictureSize, bytes);
         QCOMPARE(sent.map10Size, 31.5);
@@ -120,7 +121,7 @@ private Q_SLOTS:
 
         Copy player(false);
         player.map.name = QStringLiteral("Own map");
-        player.exchange.receive(3, message); // another player: ignored
+        player.exchange.receive(3, message);                     // another player: ignored
         player.exchange.receive(1, QStringLiteral("31.5;4;-7")); // unreadable: ignored
         QVERIFY(!player.table.shownMap && player.supply.requests.isEmpty());
 
@@ -162,15 +163,15 @@ private Q_SLOTS:
         Copy player(false);
         player.exchange.downloadsRefused = true;
         const QByteArray sha(32, '\x01');
-        player.exchange.receive(1, session::formatPayload(session::ShowMapPayload{20, 0, 0, sha, 5'000'000,
-                                                                                  QStringLiteral("Far Keep")}));
+        player.exchange.receive(
+            1, session::formatPayload(session::ShowMapPayload{20, 0, 0, sha, 5'000'000, QStringLiteral("Far Keep")}));
         QVERIFY(player.supply.requests.isEmpty());
         QCOMPARE(player.chat.size(), 1);
         QVERIFY(player.chat[0].contains(u"Far Keep") && player.chat[0].contains(u"switched off"));
         // Bytes already held are used all the same.
         player.supply.held.insert(sha, QStringLiteral("/held"));
-        player.exchange.receive(1, session::formatPayload(session::ShowMapPayload{20, 0, 0, sha, 5'000'000,
-                                                                                  QStringLiteral("Far Keep")}));
+        player.exchange.receive(
+            1, session::formatPayload(session::ShowMapPayload{20, 0, 0, sha, 5'000'000, QStringLiteral("Far Keep")}));
         QCOMPARE(player.supply.requests.size(), 1);
     }
 
@@ -197,8 +198,10 @@ private Q_SLOTS:
         const QByteArray sha = *map::fileSha256(path);
         map::LocalPictureSupply supply{QDir(dir.path())};
         QStringList readyPaths, failures;
-        connect(&supply, &map::PictureSupply::ready, this, [&](const QByteArray &, const QString &p) { readyPaths << p; });
-        connect(&supply, &map::PictureSupply::failed, this, [&](const QByteArray &, const QString &r) { failures << r; });
+        connect(&supply, &map::PictureSupply::ready, this,
+                [&](const QByteArray &, const QString &p) { readyPaths << p; });
+        connect(&supply, &map::PictureSupply::failed, this,
+                [&](const QByteArray &, const QString &r) { failures << r; });
         table::ShownMap shown;
         shown.pictureSha256 = sha;
         shown.pictureSize = QFileInfo(path).size();

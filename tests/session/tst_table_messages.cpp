@@ -39,7 +39,8 @@ private Q_SLOTS:
         QCOMPARE(std::get<ShowIconPayload>(parseShowIcon(formatPayload(icon))), icon);
         QCOMPARE(std::get<HideIconPayload>(parseHideIcon(formatPayload(HideIconPayload{7}))).id, 7);
 
-        ShowTurnOrderPayload order{3, 1, {{QStringLiteral("Ranger"), QStringLiteral("17")}, {QStringLiteral("Rat"), {}}}};
+        ShowTurnOrderPayload order{
+            3, 1, {{QStringLiteral("Ranger"), QStringLiteral("17")}, {QStringLiteral("Rat"), {}}}};
         QCOMPARE(std::get<ShowTurnOrderPayload>(parseShowTurnOrder(formatPayload(order))), order);
         QCOMPARE(std::get<ShowTurnOrderPayload>(parseShowTurnOrder(QStringLiteral("1;0"))).rows.size(), 0);
         // A ";" in a row would shift every later field: it travels as ",".
@@ -77,8 +78,7 @@ private Q_SLOTS:
         QTest::newRow("hide: empty") << 1011 << QString() << QStringLiteral("id");
         QTest::newRow("turns: odd row field") << 1012 << QStringLiteral("1;0;Rat") << QStringLiteral("pairs");
         QTest::newRow("turns: no current row") << 1012 << QStringLiteral("1") << QStringLiteral("pairs");
-        QTest::newRow("turns: round not a number")
-            << 1012 << QStringLiteral("one;0;Rat;3") << QStringLiteral("round");
+        QTest::newRow("turns: round not a number") << 1012 << QStringLiteral("one;0;Rat;3") << QStringLiteral("round");
     }
     void badInputIsRefusedWithAReason()
     {

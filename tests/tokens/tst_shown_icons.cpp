@@ -106,8 +106,8 @@ private Q_SLOTS:
     void onlyTheMastersMessagesCount()
     {
         Copy player(false);
-        const QString orc = session::formatPayload(session::ShowIconPayload{4, 1, 2, 3, QStringLiteral("Hurt"),
-                                                                            QStringLiteral("Orc")});
+        const QString orc =
+            session::formatPayload(session::ShowIconPayload{4, 1, 2, 3, QStringLiteral("Hurt"), QStringLiteral("Orc")});
         player.icons.receive(session::MSG_SHOW_ICON, 3, orc);
         player.turns.receive(session::MSG_SHOW_TURN_ORDER, 3, QStringLiteral("2;0;Orc;5"));
         QVERIFY(player.table.shownIcons.isEmpty() && !player.turns.seen());
