@@ -20,9 +20,11 @@ int main(int argc, char *argv[])
         vellmar::app::findSamples(QApplication::applicationDirPath())));
 
     vellmar::app::QtQuestions questions;
-    vellmar::app::frmMain mainWindow(questions, [](vellmar::core::Questions &asker) {
-        return std::make_unique<vellmar::session::TcpSessionTransport>(&asker);
-    });
+    vellmar::app::frmMain mainWindow(
+        questions,
+        [](vellmar::core::Questions &asker) { return std::make_unique<vellmar::session::TcpSessionTransport>(&asker); },
+        vellmar::app::frmMain::sessionPictureSupply(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                                                    + QStringLiteral("/pictures")));
     mainWindow.setPortMapperFactory([] {
         return std::make_unique<vellmar::session::RouterPortMapper>(
             vellmar::session::RouterSettings::fromEnvironment());

@@ -4,6 +4,7 @@
 #include "map/GridLayer.h"
 #include "map/MapFont.h"
 #include "map/MapState.h"
+#include "table/Health.h"
 
 #include <QImage>
 #include <QPainter>
@@ -69,6 +70,8 @@ void MapRenderer::paint(QImage &target, const MapState &state, const ViewGeometr
     if (scene.showGrid)
         paintGrid(target, geometry, state.map10Size, state.map10OffsetX, state.map10OffsetY);
     QPainter painter(&target);
+    if (scene.shownIcons)
+        paintShownIcons(painter, *scene.shownIcons, geometry);
     if (scene.icons)
         paintIcons(painter, *scene.icons, geometry);
     if (scene.markers)
@@ -98,29 +101,44 @@ void MapRenderer::paintPicture(QPainter &painter, const QImage &picture, const V
 
 void MapRenderer::paintIcons(QPainter &painter, const table::IconCollection &icons, const ViewGeometry &geometry)
 {
-    const QRect view(0, 0, geometry.viewWidth, geometry.viewHeight);
     icons.forEach([&](const table::CIcon &icon) {
-        const auto position = geometry.viewPixel(icon.mapX, icon.mapY);
-        if (!position)
-            return;
-        const double radius = std::max(0.0, icon.size * geometry.z);
-        const QRectF reach = around(pixelCentre(*position), radius, 1.0);
-        if (radius >= 0.5 && QRectF(view).intersects(reach)) {
-            const QColor fill = fromColourValue(icon.Healthcolor());
-            if (reach.width() > 4.0 * (view.width() + view.height()))
-                drawHugeDisc(painter, pixelCentre(*position), radius, fill, view);
-            else
-                m_discs.draw(painter, *position, radius, fill);
-        }
-        // The name, centred on the disc; what is hit is the disc, the name
-        // only says whose it is.
-        if (icon.name.isEmpty())
-            return;
-        const NameLabel &name = m_labels.nameLabel(icon.name);
-        const QPoint topLeft(position->x() - name.image.width() / 2, position->y() - name.image.height() / 2);
-        if (view.intersects(QRect(topLeft, name.image.size())))
-            painter.drawImage(topLeft, name.image);
+        paintIcon(painter, {icon.mapX, icon.mapY}, icon.size, fromColourValue(icon.Healthcolor()), icon.name, geometry);
     });
+}
+
+void MapRenderer::paintShownIcons(QPainter &painter, const table::ShownIconCollection &icons,
+                                  const ViewGeometry &geometry)
+{
+    icons.forEach([&](const table::ShownIcon &icon) {
+        const auto band = table::healthBandOfWord(icon.healthWord).value_or(table::HealthBand::Unscathed);
+        paintIcon(painter, {icon.mapX, icon.mapY}, icon.size, fromColourValue(table::healthColour(band)),
+                  QStringLiteral("%1 (%2)").arg(icon.name, icon.healthWord), geometry);
+    });
+}
+
+void MapRenderer::paintIcon(QPainter &painter, QPoint mapPosition, std::int32_t size, const QColor &fill,
+                            const QString &label, const ViewGeometry &geometry)
+{
+    const QRect view(0, 0, geometry.viewWidth, geometry.viewHeight);
+    const auto position = geometry.viewPixel(mapPosition.x(), mapPosition.y());
+    if (!position)
+        return;
+    const double radius = std::max(0.0, size * geometry.z);
+    const QRectF reach = around(pixelCentre(*position), radius, 1.0);
+    if (radius >= 0.5 && QRectF(view).intersects(reach)) {
+        if (reach.width() > 4.0 * (view.width() + view.height()))
+            drawHugeDisc(painter, pixelCentre(*position), radius, fill, view);
+        else
+            m_discs.draw(painter, *position, radius, fill);
+    }
+    // The name, centred on the disc; what is hit is the disc, the name
+    // only says whose it is.
+    if (label.isEmpty())
+        return;
+    const NameLabel &name = m_labels.nameLabel(label);
+    const QPoint topLeft(position->x() - name.image.width() / 2, position->y() - name.image.height() / 2);
+    if (view.intersects(QRect(topLeft, name.image.size())))
+        painter.drawImage(topLeft, name.image);
 }
 
 void MapRenderer::paintMarkers(QPainter &painter, const table::MarkerCollection &markers, const ViewGeometry &geometry)

@@ -38,6 +38,9 @@ public:
 private:
     void paintPicture(QPainter &painter, const QImage &picture, const ViewGeometry &geometry);
     void paintIcons(QPainter &painter, const table::IconCollection &icons, const ViewGeometry &geometry);
+    void paintShownIcons(QPainter &painter, const table::ShownIconCollection &icons, const ViewGeometry &geometry);
+    void paintIcon(QPainter &painter, QPoint mapPosition, std::int32_t size, const QColor &fill, const QString &label,
+                   const ViewGeometry &geometry);
     void paintMarkers(QPainter &painter, const table::MarkerCollection &markers, const ViewGeometry &geometry);
     void paintSelection(QPainter &painter, const table::CMarker &marker, std::int32_t ownPlayerID,
                         const ViewGeometry &geometry) const;

@@ -14,6 +14,7 @@ struct MapScene
     const table::CMarker *selectedMarker = nullptr; // ringed; null when nothing is selected
     std::int32_t ownPlayerID = 0;                   // a selected marker of this id gets the yellow ring
     bool showGrid = true;
+    const table::ShownIconCollection *shownIcons = nullptr; // the master's, drawn read-only
 };
 
 } // namespace vellmar::map

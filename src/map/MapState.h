@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QString>
 
 #include <cstdint>
 
@@ -24,6 +25,11 @@ public:
     // Kept in a format that draws without conversion; null until a map with a
     // readable picture is loaded.
     QImage picture;
+    // The loaded map's name and the file its picture was read from; empty
+    // until a map with a readable picture is loaded. Showing the map to the
+    // players names the picture by this file's bytes.
+    QString name;
+    QString pictureFile;
 };
 
 } // namespace vellmar::map

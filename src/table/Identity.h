@@ -20,6 +20,10 @@ struct Identity
     // master's messages; 0 outside a session. Set once when the session
     // starts and never moved: a host change makes nobody master.
     std::int32_t masterPlayerID = 0;
+
+    // A received message came from the master: the host stamps the sender,
+    // so names and payload fields prove nothing.
+    bool fromMaster(std::int32_t from) const { return masterPlayerID != 0 && from == masterPlayerID; }
 };
 
 } // namespace vellmar::table

@@ -5,6 +5,7 @@
 #include "app/widgets/UpDownControl.h"
 #include "chat/forms/PrivateChats.h"
 #include "chat/forms/frmPartyChat.h"
+#include "combat/TurnOrderExchange.h"
 #include "combat/forms/frmCombat.h"
 #include "core/Questions.h"
 #include "core/Text.h"
@@ -13,12 +14,15 @@
 #include "dice/forms/frmDiceRoll.h"
 #include "map/forms/MapViewController.h"
 #include "map/forms/frmMaplist.h"
+#include "map/sharing/PictureSupply.h"
+#include "map/sharing/ShownMapExchange.h"
 #include "session/binding/TransportSender.h"
 #include "session/binding/UserNamePrompt.h"
 #include "session/portmap/PortMapper.h"
 #include "session/protocol/Messages.h"
 #include "session/transport/TcpSessionTransport.h"
 #include "tokens/icons/IconCommands.h"
+#include "tokens/icons/ShownIcons.h"
 #include "tokens/icons/forms/CombatTrackerLink.h"
 #include "tokens/icons/forms/QtIconDialogs.h"
 #include "tokens/markers/MarkerExchange.h"
@@ -52,9 +56,15 @@
 namespace vellmar::app {
 
 frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, QWidget *parent)
+    : frmMain(questions, std::move(transportFactory), defaultPictureSupply(), parent)
+{}
+
+frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, PictureSupplyFactory pictureSupply,
+                 QWidget *parent)
     : QMainWindow(parent)
     , m_questions(questions)
     , m_transportFactory(std::move(transportFactory))
+    , m_pictureSupplyFactory(std::move(pictureSupply))
     , m_sounds(std::make_unique<SoundPlayer>())
     , m_client(new QWidget(this))
     , m_markers(std::make_unique<tokens::MarkerExchange>(m_state, [this] { Picture1_Paint(); }))
@@ -128,6 +138,7 @@ void frmMain::Form_Load()
     const auto rollCommands = [this](const QString &line) { return m_chatRoller->run(line); };
     m_partyChat->setCommands(rollCommands);
     m_privateChats->setCommands(rollCommands);
+    createTableSharing();
     routeReceived();
     m_state.inSession = false;
     m_state.isMaster = true;
@@ -171,8 +182,10 @@ void frmMain::btnDiceRolls_Click()
 
 void frmMain::btnCombat_Click()
 {
-    if (!m_combat)
+    if (!m_combat) {
         m_combat = new combat::frmCombat(m_questions, this);
+        offerShowToPlayers();
+    }
     RestoreWindow(*m_combat);
 }
 

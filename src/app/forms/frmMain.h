@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/layout/MainLayout.h"
+#include "combat/forms/frmShownTurnOrder.h"
 #include "map/MapState.h"
 #include "map/forms/MapView.h"
 #include "session/binding/Dispatcher.h"
@@ -40,19 +41,24 @@ class RollLog;
 class frmDiceRoll;
 } // namespace vellmar::dice
 namespace vellmar::combat {
+class TurnOrderExchange;
 class frmCombat;
-}
+class frmShownTurnOrder;
+} // namespace vellmar::combat
 namespace vellmar::tokens {
 class CMarker;
 class CombatTrackerLink;
 class IconCommands;
 class MapPointer;
 class MarkerExchange;
+class ShownIcons;
 class QtIconDialogs;
 class frmSetMarker;
 } // namespace vellmar::tokens
 namespace vellmar::map {
 class MapViewController;
+class PictureSupply;
+class ShownMapExchange;
 class frmMaplist;
 } // namespace vellmar::map
 namespace vellmar::chat {
@@ -77,7 +83,18 @@ public:
     // that keeps every socket on loopback.
     using TransportFactory = std::function<std::unique_ptr<session::SessionTransport>(core::Questions &)>;
 
+    // Makes the picture supply of the shown map; the program's default finds
+    // pictures in its map folder.
+    using PictureSupplyFactory =
+        std::function<std::unique_ptr<map::PictureSupply>(table::Table &, session::Dispatcher &)>;
+    // Finds shown pictures in the map folder only; what windows in tests use.
+    static PictureSupplyFactory defaultPictureSupply();
+    // Also fetches them from the session into a cache in cacheFolder.
+    static PictureSupplyFactory sessionPictureSupply(const QString &cacheFolder);
+
     frmMain(core::Questions &questions, TransportFactory transportFactory, QWidget *parent = nullptr);
+    frmMain(core::Questions &questions, TransportFactory transportFactory, PictureSupplyFactory pictureSupply,
+            QWidget *parent = nullptr);
     ~frmMain() override;
 
     // Makes the router port mapping when this copy hosts; without one the
@@ -90,6 +107,9 @@ public:
     chat::PrivateChats &privateChats() { return *m_privateChats; }
     tokens::MarkerExchange &markerExchange() { return *m_markers; }
     tokens::IconCommands &iconCommands() { return *m_iconCommands; }
+    map::ShownMapExchange &shownMap() { return *m_shownMap; }
+    combat::TurnOrderExchange &turnOrderExchange() { return *m_turnOrder; }
+    combat::frmShownTurnOrder *shownTurnOrder() const { return m_shownTurnOrder; }
     session::SessionTransport *directPlay() const { return m_directPlay.get(); }
     const SoundPlayer &sounds() const { return *m_sounds; }
     std::int32_t eventHandle() const { return m_eventHandle; }
@@ -126,6 +146,7 @@ public:
     QMenu *mnuSession;
     QAction *mnuHostSession;
     QAction *mnuJoinSession;
+    QAction *mnuDownloadMaps;
     QMenu *mnuPlayerMaster;
     QAction *mnuPrivateChat1;
     QAction *mnuDivider1;
@@ -143,6 +164,9 @@ public:
     QAction *mnuModifyMarker;
     QAction *mnuRemoveMarker;
     QAction *mnuQuickMarker;
+    QAction *mnuDivider4;
+    QAction *mnuShowIcon;
+    QAction *mnuShowMap;
 
     // Controls placed directly on the window.
     map::MapView *Picture1;
@@ -207,6 +231,9 @@ private:
     void mnuPlaceMarker_Click();
     void mnuModifyMarker_Click();
     void mnuRemoveMarker_Click();
+    void mnuShowMap_Click();
+    void mnuShowIcon_Click();
+    void mnuDownloadMaps_Click();
     void Picture1_MouseDown(Qt::MouseButtons button, QPointF position);
     void Picture1_MouseMove(QPointF position);
     void Picture1_MouseUp(QPointF position);
@@ -226,6 +253,14 @@ private:
 
     // Hands each received message type to the subsystem that owns it.
     void routeReceived();
+    // The shared table: what the master shows, and what a late joiner gets.
+    void createTableSharing();
+    void routeTableSharing();
+    void sendTableTo(std::int32_t playerId);
+    void offerShowToPlayers();
+    // The master's player list says who can see the shown map.
+    void markMapReadiness();
+    void showSeenTurnOrder();
     void setBusy(bool busy) override;
 
     void applyLayout();
@@ -233,6 +268,7 @@ private:
 
     core::Questions &m_questions;
     TransportFactory m_transportFactory;
+    PictureSupplyFactory m_pictureSupplyFactory;
     table::Table m_state;
     std::unique_ptr<session::SessionTransport> m_directPlay;
     std::unique_ptr<session::TransportSender> m_sender;
@@ -266,6 +302,11 @@ private:
     std::unique_ptr<tokens::QtIconDialogs> m_iconDialogs;
     std::unique_ptr<tokens::CombatTrackerLink> m_trackerLink;
     std::unique_ptr<tokens::IconCommands> m_iconCommands;
+    std::unique_ptr<map::PictureSupply> m_pictures;
+    std::unique_ptr<map::ShownMapExchange> m_shownMap;
+    std::unique_ptr<tokens::ShownIcons> m_shownIcons;
+    std::unique_ptr<combat::TurnOrderExchange> m_turnOrder;
+    QPointer<combat::frmShownTurnOrder> m_shownTurnOrder;
 };
 
 } // namespace vellmar::app

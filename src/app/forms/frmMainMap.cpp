@@ -5,6 +5,7 @@
 #include "map/forms/MapViewController.h"
 #include "map/forms/frmMaplist.h"
 #include "tokens/icons/IconCommands.h"
+#include "tokens/icons/ShownIcons.h"
 #include "tokens/markers/MarkerExchange.h"
 #include "tokens/markers/forms/frmModifyMarker.h"
 #include "tokens/markers/forms/frmSetMarker.h"
@@ -19,7 +20,14 @@
 // marker and icon commands of the map's pop-up menu.
 namespace vellmar::app {
 
-void frmMain::Picture1_Paint() { m_mapView->Picture1_Paint(); }
+void frmMain::Picture1_Paint()
+{
+    // Every change to the master's icons ends in a drawing, so that is where
+    // the players are told; a drag is told once, at its release.
+    if (m_shownIcons && !(m_pointer && m_pointer->dragging()))
+        m_shownIcons->sync();
+    m_mapView->Picture1_Paint();
+}
 
 void frmMain::SetHScroll() { m_mapView->SetHScroll(); }
 
@@ -40,6 +48,7 @@ void frmMain::btnMaplist_Click()
         m_maplist = map::frmMaplist::load(mapState, *m_mapView, m_questions, QDir(QStringLiteral("map")), this);
     if (!m_maplist)
         return;
+    offerShowToPlayers();
     m_maplist->show();
     m_maplist->raise();
     m_maplist->activateWindow();
@@ -101,6 +110,11 @@ void frmMain::Picture1_MouseDown(Qt::MouseButtons button, QPointF position)
         mnuRollInitiative->setVisible(rights.iconCommands);
         mnuModifyMarker->setVisible(rights.modifyMarker);
         mnuRemoveMarker->setVisible(rights.removeMarker);
+        const bool showing = m_state.isMaster && m_state.inSession;
+        mnuDivider4->setVisible(showing);
+        mnuShowMap->setVisible(showing);
+        mnuShowIcon->setVisible(showing && rights.iconCommands);
+        mnuShowIcon->setChecked(m_state.currentIcon && m_state.currentIcon->shownToPlayers);
         mnuIcon->popup(Picture1->mapToGlobal(position.toPoint()));
     } else if (button & Qt::LeftButton) {
         if (m_pointer->beginDrag(pointerMapPosition(position)))

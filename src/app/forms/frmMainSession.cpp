@@ -151,6 +151,7 @@ bool frmMain::beginSession(bool hosting)
         lblRollVal->show();
         txtRollVal->show();
         showWhereToJoin();
+        offerShowToPlayers();
     } else {
         statusBar()->showMessage(QStringLiteral("Joined as a player"));
     }
@@ -209,6 +210,7 @@ void frmMain::RefreshPlayerList()
         auto *entry = new QListWidgetItem(player.shortName, lstPlayer);
         entry->setData(Qt::UserRole, player.id);
     }
+    markMapReadiness();
 }
 
 void frmMain::routeReceived()
@@ -229,6 +231,7 @@ void frmMain::routeReceived()
                                        [this](const QString &line) { m_rollLog->append(line); },
                                    });
     m_markers->route(m_dispatcher);
+    routeTableSharing();
     m_dispatcher.onNotice(session::NOTICE_PLAYER_CREATED, [this] {
         RefreshPlayerList();
         m_sounds->play(joinSound);

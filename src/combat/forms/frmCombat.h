@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -32,6 +33,9 @@ public:
     void AddRow(const QString &participant, std::int32_t initiative);
 
     const TurnOrder &turnOrder() const { return m_order; }
+    // The master's copy in a session: offers "Show to Players", checked as
+    // given.
+    void offerShowToPlayers(bool shown);
 
     QPushButton *Command1;
     QPushButton *btnCombat;
@@ -48,6 +52,12 @@ public:
     QLineEdit *txtInitiative;
     QPushButton *btnAdd;
     QLabel *lblRound;
+    QCheckBox *chkShow; // hidden unless offered
+
+Q_SIGNALS:
+    // The list, the turn or the round may have changed.
+    void orderChanged();
+    void showToPlayersToggled(bool shown);
 
 private:
     void createControls();

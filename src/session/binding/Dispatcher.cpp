@@ -37,6 +37,11 @@ void Dispatcher::route(std::int32_t type, Payload payload, Handler handler)
 
 void Dispatcher::onNotice(std::int32_t notice, NoticeHandler handler)
 {
+    m_notices[notice].push_back([handler = std::move(handler)](PlayerId) { handler(); });
+}
+
+void Dispatcher::onPlayerNotice(std::int32_t notice, PlayerNoticeHandler handler)
+{
     m_notices[notice].push_back(std::move(handler));
 }
 
@@ -66,8 +71,10 @@ void Dispatcher::drain(SessionTransport &transport, PlayerId ownPlayerID) const
         if (received->from == kSystemSender) {
             const auto notice = m_notices.constFind(*type);
             if (notice != m_notices.cend()) {
-                for (const NoticeHandler &handler : *notice)
-                    handler();
+                // A notice without the player id is about nobody in particular.
+                const PlayerId about = message.ReadLong().value_or(0);
+                for (const PlayerNoticeHandler &handler : *notice)
+                    handler(about);
             }
             continue;
         }
