@@ -1,6 +1,7 @@
-// Times the map view's clear and repaint at the zoom steps' extremes and the
-// middle, still and while scrolling, and the loading of a large picture.
-// Usage: bench_maprender [--frames N] [--png frame.png]
+// Times the map view's clear and repaint at every zoom step, still and while
+// scrolling, beside the same frame with the picture alone, and the loading of
+// a large picture.
+// Usage: bench_maprender [--frames N] [--step S] [--png frame.png]
 #include "map/MapRenderer.h"
 #include "map/MapState.h"
 #include "map/PictureLoader.h"
@@ -94,10 +95,13 @@ int main(int argc, char **argv)
     QImageReader::setAllocationLimit(1024);
     int frames = 200;
     QString png;
+    int onlyStep = 0; // 0: every step
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); ++i) {
         if (args.at(i) == u"--frames")
             frames = std::max(10, args.at(i + 1).toInt());
+        else if (args.at(i) == u"--step")
+            onlyStep = args.at(i + 1).toInt();
         else if (args.at(i) == u"--png")
             png = args.at(i + 1);
     }
@@ -114,8 +118,13 @@ int main(int argc, char **argv)
 
     std::printf("Clear and repaint of a %dx%d view, %dx%d map, %zu markers, %zu icons, grid on, %d frames each\n",
                 viewWidth, viewHeight, mapSide, mapSide, markers.size(), icons.size(), frames);
-    std::printf("%-28s %10s %10s %10s %12s\n", "case", "median ms", "p95 ms", "worst ms", "first ms");
-    for (int step : {1, 6, 11}) {
+    std::printf("'picture' is the same clear and repaint with the picture alone, timed in turn with each frame\n");
+    std::printf("%-30s %9s %9s %9s %9s %9s %7s\n", "case", "median ms", "p95 ms", "worst ms", "first ms", "picture",
+                "ratio");
+    const MapScene pictureAlone{nullptr, nullptr, nullptr, 0, false};
+    for (int step = 1; step <= 11; ++step) {
+        if (onlyStep != 0 && step != onlyStep)
+            continue;
         for (bool scrolling : {false, true}) {
             ViewGeometry geometry;
             geometry.pictureWidth = mapSide;
@@ -127,29 +136,40 @@ int main(int argc, char **argv)
             // first frame shows the cost of empty label and disc caches.
             MapRenderer fresh;
             fresh.preparePicture(state.picture);
+            MapRenderer pictureOnly;
+            pictureOnly.preparePicture(state.picture);
             std::vector<double> times;
+            std::vector<double> pictureTimes;
             double first = 0;
             for (int frame = 0; frame <= frames; ++frame) {
                 if (scrolling) {
                     geometry.hs = -mapSide / 2 + (frame * 37) % mapSide;
                     geometry.vs = -mapSide / 2 + (frame * 23) % mapSide;
                 }
-                const auto start = Clock::now();
+                auto start = Clock::now();
+                canvas.fill(MapRenderer::background());
+                pictureOnly.paint(canvas, state, geometry, pictureAlone);
+                const double pictureMs = millisecondsSince(start);
+                start = Clock::now();
                 canvas.fill(MapRenderer::background());
                 fresh.paint(canvas, state, geometry, scene);
                 const double ms = millisecondsSince(start);
-                if (frame == 0)
+                if (frame == 0) {
                     first = ms;
-                else
+                } else {
                     times.push_back(ms);
+                    pictureTimes.push_back(pictureMs);
+                }
             }
             const Figures f = summarise(times);
+            const Figures p = summarise(pictureTimes);
             const QByteArray name = QStringLiteral("step %1 (z = %2)%3")
                                         .arg(step)
-                                        .arg(geometry.z, 0, 'g', 5)
+                                        .arg(geometry.z, 0, 'g', 4)
                                         .arg(scrolling ? QStringLiteral(", scrolling") : QString())
                                         .toUtf8();
-            std::printf("%-28s %10.2f %10.2f %10.2f %12.2f\n", name.constData(), f.median, f.p95, f.worst, first);
+            std::printf("%-30s %9.2f %9.2f %9.2f %9.2f %9.2f %7.1f\n", name.constData(), f.median, f.p95, f.worst,
+                        first, p.median, f.median / p.median);
             if (step == 6 && !scrolling && !png.isEmpty())
                 canvas.save(png);
         }
