@@ -1,7 +1,8 @@
 // Times the map view's clear and repaint at every zoom step, still and while
 // scrolling, beside the same frame with the picture alone, and the loading of
 // a large picture.
-// Usage: bench_maprender [--frames N] [--step S] [--png frame.png]
+// Usage: bench_maprender [--frames N] [--step S] [--png frame.png] [--frames-to DIR]
+// --frames-to saves the last frame of every case, to compare two builds' pixels.
 #include "map/MapRenderer.h"
 #include "map/MapState.h"
 #include "map/PictureLoader.h"
@@ -96,12 +97,15 @@ int main(int argc, char **argv)
     int frames = 200;
     QString png;
     int onlyStep = 0; // 0: every step
+    QString framesTo;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); ++i) {
         if (args.at(i) == u"--frames")
             frames = std::max(10, args.at(i + 1).toInt());
         else if (args.at(i) == u"--step")
             onlyStep = args.at(i + 1).toInt();
+        else if (args.at(i) == u"--frames-to")
+            framesTo = args.at(i + 1);
         else if (args.at(i) == u"--png")
             png = args.at(i + 1);
     }
@@ -170,6 +174,8 @@ int main(int argc, char **argv)
                                         .toUtf8();
             std::printf("%-30s %9.2f %9.2f %9.2f %9.2f %9.2f %7.1f\n", name.constData(), f.median, f.p95, f.worst,
                         first, p.median, f.median / p.median);
+            if (!framesTo.isEmpty())
+                canvas.save(QStringLiteral("%1/step%2%3.png").arg(framesTo).arg(step).arg(scrolling ? "s" : ""));
             if (step == 6 && !scrolling && !png.isEmpty())
                 canvas.save(png);
         }
