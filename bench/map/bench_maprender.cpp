@@ -175,7 +175,7 @@ int main(int argc, char **argv)
             std::printf("%-30s %9.2f %9.2f %9.2f %9.2f %9.2f %7.1f\n", name.constData(), f.median, f.p95, f.worst,
                         first, p.median, f.median / p.median);
             if (!framesTo.isEmpty())
-                canvas.save(QStringLiteral("%1/step%2%3.png").arg(framesTo).arg(step).arg(scrolling ? "s" : ""));
+                canvas.save(QStringLiteral("%1/step%2%3.png").arg(framesTo).arg(step).arg(scrolling ? u"s" : u""));
             if (step == 6 && !scrolling && !png.isEmpty())
                 canvas.save(png);
         }
