@@ -131,7 +131,9 @@ void frmMain::createControls()
     m_mapView = new map::MapViewController(
         mapState, {Picture1, HmapScroll, vmapScroll, chkShowGrid, Picture2},
         {[this] {
-             return map::MapScene{&m_state.markers, &m_state.icons, m_state.currentMarker.get(), m_state.ownPlayerID};
+             map::MapScene scene{&m_state.markers, &m_state.icons, m_state.currentMarker.get(), m_state.ownPlayerID};
+             scene.overRecords = measureOverlay();
+             return scene;
          },
          [this] { return m_layout.resizing(); }},
         this);
