@@ -1,5 +1,6 @@
 #pragma once
 
+#include "map/MapOverlay.h"
 #include "table/Collections.h"
 
 #include <cstdint>
@@ -15,6 +16,10 @@ struct MapScene
     std::int32_t ownPlayerID = 0;                   // a selected marker of this id gets the yellow ring
     bool showGrid = true;
     const table::ShownIconCollection *shownIcons = nullptr; // the master's, drawn read-only
+    // Drawn over the picture and grid but under the icons and markers, and
+    // over everything including the selection ring; either may be null.
+    const MapOverlay *underRecords = nullptr;
+    const MapOverlay *overRecords = nullptr;
 };
 
 } // namespace vellmar::map

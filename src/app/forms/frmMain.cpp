@@ -12,6 +12,7 @@
 #include "dice/ChatRoller.h"
 #include "dice/RollLog.h"
 #include "dice/forms/frmDiceRoll.h"
+#include "map/MeasureOverlay.h"
 #include "map/forms/MapViewController.h"
 #include "map/forms/frmMaplist.h"
 #include "map/sharing/PictureSupply.h"
@@ -29,6 +30,7 @@
 #include "tokens/markers/forms/frmModifyMarker.h"
 #include "tokens/markers/forms/frmSetMarker.h"
 #include "tokens/pointer/MapPointer.h"
+#include "tokens/pointer/ToolGesture.h"
 #include "ui/DesignFont.h"
 #include "ui/LogLine.h"
 #include "ui/Place.h"
@@ -145,6 +147,7 @@ void frmMain::Form_Load()
     m_state.currentMarker.reset();
     m_state.currentIcon.reset();
     m_pointer = std::make_unique<tokens::MapPointer>(m_state.identity(), m_state.records());
+    m_gesture = std::make_unique<tokens::ToolGesture>(*m_pointer, m_state.identity(), m_state.records());
 
     const auto repaint = [this] { Picture1_Paint(); };
     m_iconDialogs =
@@ -191,8 +194,10 @@ void frmMain::btnCombat_Click()
 
 void frmMain::btnToolbar_Click()
 {
-    if (!m_toolbar)
-        m_toolbar = new frmToolbar(m_questions, this);
+    if (!m_toolbar) {
+        m_toolbar = new frmToolbar(this);
+        connect(m_toolbar, &frmToolbar::toolChosen, this, &frmMain::toolChosen);
+    }
     RestoreWindow(*m_toolbar);
 }
 

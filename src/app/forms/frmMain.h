@@ -7,6 +7,7 @@
 #include "session/binding/Dispatcher.h"
 #include "session/binding/SessionStarter.h"
 #include "table/Table.h"
+#include "tokens/pointer/PaletteTool.h"
 #include "ui/MainWindowApi.h"
 
 #include <QMainWindow>
@@ -53,9 +54,13 @@ class MapPointer;
 class MarkerExchange;
 class ShownIcons;
 class QtIconDialogs;
+class ToolGesture;
+struct ToolRequest;
 class frmSetMarker;
 } // namespace vellmar::tokens
 namespace vellmar::map {
+class MapOverlay;
+class MeasureOverlay;
 class MapViewController;
 class PictureSupply;
 class ShownMapExchange;
@@ -239,6 +244,10 @@ private:
     void Picture1_MouseUp(QPointF position);
     void SelectUnderPointer(QPointF position);
     QPoint pointerMapPosition(QPointF position) const;
+    // The palette's tools on the map.
+    void toolChosen(tokens::PaletteTool tool);
+    void carryOut(const tokens::ToolRequest &request);
+    const map::MapOverlay *measureOverlay();
     void lstPlayer_MouseMove(QPoint position);
     void lstPlayer_MouseDown(Qt::MouseButtons buttons, QPoint position);
     void btnResize_MouseDown(Qt::MouseButton button, int y);
@@ -298,6 +307,8 @@ private:
     std::unique_ptr<tokens::MarkerExchange> m_markers;
     QPointer<tokens::frmSetMarker> m_setMarker; // kept between uses: it offers the last text
     std::unique_ptr<tokens::MapPointer> m_pointer;
+    std::unique_ptr<tokens::ToolGesture> m_gesture;
+    std::unique_ptr<map::MeasureOverlay> m_measure; // what the last drawing showed of the measuring line
     // Declared in this order so the commands go before what they use.
     std::unique_ptr<tokens::QtIconDialogs> m_iconDialogs;
     std::unique_ptr<tokens::CombatTrackerLink> m_trackerLink;

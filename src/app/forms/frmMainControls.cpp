@@ -143,6 +143,7 @@ void frmMain::createControls()
         {[this] {
              map::MapScene scene{&m_state.markers, &m_state.icons, m_state.currentMarker.get(), m_state.ownPlayerID};
              scene.shownIcons = &m_state.shownIcons;
+             scene.overRecords = measureOverlay();
              return scene;
          },
          [this] { return m_layout.resizing(); }},
