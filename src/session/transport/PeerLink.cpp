@@ -89,6 +89,7 @@ PeerLink::PeerLink(QTcpSocket *socket, const TransportSettings &settings, QObjec
     m_bucketClock.start();
 
     connect(m_socket, &QTcpSocket::readyRead, this, &PeerLink::onReadyRead);
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &PeerLink::pumpBulk);
     connect(m_socket, &QTcpSocket::disconnected, this, [this] { fail(CloseReason::PeerClosed); });
     connect(m_socket, &QTcpSocket::errorOccurred, this, [this] { fail(CloseReason::PeerClosed); });
 
@@ -108,7 +109,7 @@ PeerLink::PeerLink(QTcpSocket *socket, const TransportSettings &settings, QObjec
 
 PeerLink::~PeerLink()
 {
-    if (!m_out.isEmpty())
+    if (m_waiting)
         t_waiting.removeOne(this);
     m_closed = true;
     if (m_socket)
@@ -128,20 +129,75 @@ void PeerLink::send(const QByteArray &frame)
         return;
     }
     // Behind frames still waiting for the end of the pass, if any.
-    if (t_burstDepth > 0 || !m_out.isEmpty()) {
-        if (m_out.isEmpty())
-            t_waiting.append(this);
+    if (t_burstDepth > 0 || m_waiting) {
+        waitForBurst();
         m_out.append(frame);
         return;
     }
     write(frame);
 }
 
+bool PeerLink::sendBulk(const QByteArray &frame)
+{
+    if (m_closed)
+        return false;
+    if (m_bulkBytes + frame.size() > m_settings.bulkQueueBytes) {
+        if (m_bulkDropped++ == 0)
+            qCWarning(lcSession).noquote() << "bulk queue to" << m_label << "is full (" << m_bulkBytes
+                                           << "bytes); dropping bulk data until it drains";
+        return false;
+    }
+    m_bulk.push_back(frame);
+    m_bulkBytes += frame.size();
+    pumpBulk();
+    return true;
+}
+
+void PeerLink::waitForBurst()
+{
+    if (m_waiting)
+        return;
+    m_waiting = true;
+    t_waiting.append(this);
+}
+
 void PeerLink::flushBurst()
 {
+    m_waiting = false;
     if (!m_closed && !m_out.isEmpty())
         write(m_out);
     m_out.resize(0); // keeps the buffer for the next burst
+    pumpBulk();
+}
+
+// Runs again whenever the socket has written some of its backlog.
+void PeerLink::pumpBulk()
+{
+    if (m_closed || m_waiting)
+        return;
+    if (t_burstDepth > 0) {
+        // The ordinary frames of this pass are not written yet.
+        if (!m_bulk.empty())
+            waitForBurst();
+        return;
+    }
+    while (!m_bulk.empty() && pendingOutput() < m_settings.bulkWriteThreshold) {
+        const QByteArray frame = std::move(m_bulk.front());
+        m_bulk.pop_front();
+        m_bulkBytes -= frame.size();
+        write(frame);
+    }
+    if (m_bulk.empty() && m_bulkDropped > 0) {
+        qCInfo(lcSession).noquote() << "bulk queue to" << m_label << "drained;" << m_bulkDropped
+                                    << "bulk frames were dropped";
+        m_bulkDropped = 0;
+    }
+}
+
+void PeerLink::dropBulk()
+{
+    m_bulk.clear();
+    m_bulkBytes = 0;
 }
 
 void PeerLink::write(QByteArrayView bytes)
@@ -175,6 +231,7 @@ void PeerLink::closeGracefully()
     if (m_closed)
         return;
     qCDebug(lcSession).noquote() << "link to" << m_label << "closed here after its last frames";
+    dropBulk(); // best effort: not worth holding the close for
     flushBurst();
     t_waiting.removeOne(this);
     m_closed = true;
@@ -203,6 +260,7 @@ void PeerLink::abort()
         return;
     qCDebug(lcSession).noquote() << "link to" << m_label << "dropped here";
     m_closed = true;
+    dropBulk();
     m_tick.stop();
     m_handshake.stop();
     m_socket->disconnect(this);
@@ -292,6 +350,7 @@ void PeerLink::fail(CloseReason reason, const char *detail)
     else
         qCWarning(lcSession).noquote() << "link to" << m_label << "closed:" << why;
     m_closed = true;
+    dropBulk();
     m_tick.stop();
     m_handshake.stop();
     m_socket->disconnect(this);
