@@ -137,20 +137,25 @@ private Q_SLOTS:
         QVERIFY(host.host(QStringLiteral("H")));
         QVERIFY(a.join(QStringLiteral("A"), host.port()));
         RawClient stalled;
+        // Qt would otherwise read everything into the socket's own buffer.
+        stalled.socket().setReadBufferSize(64 * 1024);
         QVERIFY(stalled.connectTo(host.port()));
         const auto welcome = stalled.hello(kGuid, QStringLiteral("R"));
         QVERIFY(welcome);
         const auto r = static_cast<PlayerId>(welcome->playerId);
         QVERIFY(a.heard(NOTICE_PLAYER_CREATED, r));
 
-        // 40 MB: more than the kernel's buffers on both ends, the socket's
-        // backlog and the queue together.
+        // 40 MB: far more than the kernel's buffers on both ends, the
+        // socket's backlog and the queue together.
         const int sent = 40 * 1000 * 1000 / kChunkBytes;
         QVERIFY(stream(a, r, 0, sent, [&] { stalled.send(encodeEmpty(FrameKind::Ping)); }));
-        QVERIFY(a.say(QStringLiteral("after the stream"), r));
-        QTest::qWait(200); // lets the host take in the last of A's queue
+        // Once the host has this line, it has taken in all of A's stream but
+        // what A's own (bounded) queue still holds.
+        QVERIFY(a.say(QStringLiteral("after the stream")));
+        QVERIFY(host.got(QStringLiteral("after the stream"), 30000));
         QCOMPARE(a.noticeCount(NOTICE_PLAYER_DESTROYED, r), 0);
 
+        // Chunks that came ahead of the line, in either lane.
         int bulk = 0;
         bool chat = false;
         for (auto frame = stalled.next(); frame && !chat; frame = stalled.next()) {
@@ -162,7 +167,10 @@ private Q_SLOTS:
             } else if (frame->first == FrameKind::Deliver) {
                 const auto d = parseDeliver(frame->second);
                 QVERIFY(d);
-                chat = decodeMessage(d->payload)->payload == QStringLiteral("after the stream");
+                const auto m = decodeMessage(d->payload);
+                QVERIFY(m);
+                chat = m->payload == QStringLiteral("after the stream");
+                bulk += m->type == kBulkType ? 1 : 0;
             }
         }
         qInfo("the stalled reader got %d of %d chunks before the chat line", bulk, sent);

@@ -142,9 +142,18 @@ bool PeerLink::sendBulk(const QByteArray &frame)
     if (m_closed)
         return false;
     if (m_bulkBytes + frame.size() > m_settings.bulkQueueBytes) {
-        if (m_bulkDropped++ == 0)
-            qCWarning(lcSession).noquote() << "bulk queue to" << m_label << "is full (" << m_bulkBytes
-                                           << "bytes); dropping bulk data until it drains";
+        // On the host the sender is not told; on a member its application
+        // is, by the failed send, and it is expected to wait and try again.
+        if (m_bulkDropped++ == 0) {
+            const QString line =
+                QStringLiteral("bulk queue to %1 is full (%2 bytes); dropping bulk data until it drains")
+                    .arg(m_label)
+                    .arg(m_bulkBytes);
+            if (m_outputCapped)
+                qCWarning(lcSession).noquote() << line;
+            else
+                qCInfo(lcSession).noquote() << line;
+        }
         return false;
     }
     m_bulk.push_back(frame);
