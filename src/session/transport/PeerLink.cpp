@@ -10,6 +10,8 @@
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #endif
 
@@ -156,10 +158,34 @@ bool PeerLink::sendBulk(const QByteArray &frame)
         }
         return false;
     }
+    if (!m_bulkSeen)
+        limitKernelBacklog();
     m_bulk.push_back(frame);
     m_bulkBytes += frame.size();
     pumpBulk();
     return true;
+}
+
+// Bulk data held back here is no use if it then waits in the kernel's send
+// buffer, which grows to megabytes: an ordinary frame would queue behind all
+// of it. Where the system allows, the kernel takes only as much unsent data
+// as the bulk threshold; the rest waits in the socket's own buffer, which
+// drains (and pumps the bulk queue) as the kernel's empties.
+void PeerLink::limitKernelBacklog()
+{
+    m_bulkSeen = true;
+#if defined(Q_OS_UNIX) && defined(TCP_NOTSENT_LOWAT)
+    const auto fd = static_cast<int>(m_socket->socketDescriptor());
+    const int limit = static_cast<int>(std::min<qint64>(m_settings.bulkWriteThreshold, 1 << 30));
+    if (fd < 0)
+        return;
+    // Both ends, as either may carry bulk data first: the sender's unsent
+    // bytes, and the receiver's buffer, which otherwise grows to many
+    // megabytes when its reader is the slower side.
+    if (::setsockopt(fd, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &limit, sizeof limit) != 0
+        || ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &m_settings.bulkReceiveBuffer, sizeof(int)) != 0)
+        qCDebug(lcSession).noquote() << "link to" << m_label << "cannot limit its kernel buffers";
+#endif
 }
 
 void PeerLink::waitForBurst()
@@ -322,6 +348,8 @@ void PeerLink::onReadyRead()
             return;
         }
         m_inPos += frame.consumed;
+        if (!m_bulkSeen && (frame.kind == FrameKind::BulkSend || frame.kind == FrameKind::BulkDeliver))
+            limitKernelBacklog();
         if (m_onFrame)
             m_onFrame(frame.kind, frame.body);
         if (!self)

@@ -101,6 +101,7 @@ private:
     void waitForBurst();
     void pumpBulk();
     void dropBulk();
+    void limitKernelBacklog();
     void onTick();
     void fail(CloseReason reason, const char *detail = nullptr);
     bool takeToken();
@@ -117,6 +118,7 @@ private:
     std::deque<QByteArray> m_bulk;
     qint64 m_bulkBytes = 0;
     qint64 m_bulkDropped = 0; // since the queue last ran empty
+    bool m_bulkSeen = false;
     QTimer m_tick;
     QTimer m_handshake;
     QElapsedTimer m_lastHeard;
