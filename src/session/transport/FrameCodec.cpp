@@ -21,6 +21,8 @@ bool isKnownFrameKind(std::uint8_t kind)
     case FrameKind::Replay:
     case FrameKind::ReplayEnd:
     case FrameKind::ReplayRequest:
+    case FrameKind::BulkSend:
+    case FrameKind::BulkDeliver:
     case FrameKind::Ping:
     case FrameKind::Bye:
         return true;
@@ -59,6 +61,10 @@ const char *frameKindName(FrameKind kind)
         return "ReplayEnd";
     case FrameKind::ReplayRequest:
         return "ReplayRequest";
+    case FrameKind::BulkSend:
+        return "BulkSend";
+    case FrameKind::BulkDeliver:
+        return "BulkDeliver";
     case FrameKind::Ping:
         return "Ping";
     case FrameKind::Bye:

@@ -26,6 +26,8 @@ enum class FrameKind : std::uint8_t {
     Replay = 0x25,
     ReplayEnd = 0x26,
     ReplayRequest = 0x27,
+    BulkSend = 0x28,
+    BulkDeliver = 0x29,
     Ping = 0x30,
     Bye = 0x31,
 };

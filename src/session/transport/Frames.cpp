@@ -147,6 +147,20 @@ QByteArray encode(const ReplayRequestFrame &f)
     return encodeFrame(FrameKind::ReplayRequest, w.buffer());
 }
 
+QByteArray encode(const BulkSendFrame &f)
+{
+    wire::Writer w;
+    w.u32(f.to).bytes(f.payload);
+    return encodeFrame(FrameKind::BulkSend, w.buffer());
+}
+
+QByteArray encode(const BulkDeliverFrame &f)
+{
+    wire::Writer w;
+    w.u32(f.from).u32(f.to).bytes(f.payload);
+    return encodeFrame(FrameKind::BulkDeliver, w.buffer());
+}
+
 QByteArray encodeEmpty(FrameKind kind) { return encodeFrame(kind, {}); }
 
 std::optional<HelloFrame> parseHello(QByteArrayView body)
@@ -307,6 +321,29 @@ std::optional<ReplayRequestFrame> parseReplayRequest(QByteArrayView body)
     wire::Reader r(body);
     ReplayRequestFrame f;
     f.fromSeq = r.u64();
+    return finish(r, f);
+}
+
+std::optional<BulkSendFrame> parseBulkSend(QByteArrayView body)
+{
+    wire::Reader r(body);
+    BulkSendFrame f;
+    f.to = r.u32();
+    f.payload = r.bytes(kMaxPayloadBytes);
+    if (f.to != 0 && !validId(f.to))
+        return std::nullopt;
+    return finish(r, f);
+}
+
+std::optional<BulkDeliverFrame> parseBulkDeliver(QByteArrayView body)
+{
+    wire::Reader r(body);
+    BulkDeliverFrame f;
+    f.from = r.u32();
+    f.to = r.u32();
+    f.payload = r.bytes(kMaxPayloadBytes);
+    if (!validId(f.from) || (f.to != 0 && !validId(f.to)))
+        return std::nullopt;
     return finish(r, f);
 }
 

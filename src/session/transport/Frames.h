@@ -17,7 +17,8 @@ namespace vellmar::session {
 
 constexpr std::uint32_t kWireMagic = 0x564C4D52; // "VLMR"
 // 2: a NotHost refusal names the host to go to instead.
-constexpr std::uint16_t kProtocolVersion = 2;
+// 3: BulkSend and BulkDeliver, a lane for bulk data beside the sequence.
+constexpr std::uint16_t kProtocolVersion = 3;
 constexpr std::uint32_t kMaxNameBytes = 256;
 constexpr std::uint32_t kMaxGuidBytes = 64;
 constexpr std::uint32_t kMaxAddressBytes = 256;
@@ -169,6 +170,23 @@ struct LeftFrame
     bool operator==(const LeftFrame &) const = default;
 };
 
+// Bulk data: not sequenced, not acknowledged, never replayed, so neither
+// carries a seq or a csn. The host stamps the sender on the BulkDeliver.
+struct BulkSendFrame
+{
+    std::uint32_t to = 0;
+    QByteArray payload;
+    bool operator==(const BulkSendFrame &) const = default;
+};
+
+struct BulkDeliverFrame
+{
+    std::uint32_t from = 0;
+    std::uint32_t to = 0;
+    QByteArray payload;
+    bool operator==(const BulkDeliverFrame &) const = default;
+};
+
 // From a new host: send what you have with a seq above fromSeq, plus what
 // was never confirmed.
 struct ReplayRequestFrame
@@ -189,9 +207,11 @@ QByteArray encode(const AckFrame &f);
 QByteArray encode(const JoinedFrame &f);
 QByteArray encode(const LeftFrame &f);
 QByteArray encode(const ReplayRequestFrame &f);
+QByteArray encode(const BulkSendFrame &f);
+QByteArray encode(const BulkDeliverFrame &f);
 QByteArray encodeEmpty(FrameKind kind); // Ping, Bye, ReplayEnd
 
-// A Send, Deliver or Replay whose payload is over kMaxPayloadBytes is invalid.
+// A Send, Deliver, Replay, BulkSend or BulkDeliver whose payload is over kMaxPayloadBytes is invalid.
 std::optional<HelloFrame> parseHello(QByteArrayView body);
 std::optional<ResumeFrame> parseResume(QByteArrayView body);
 std::optional<QueryFrame> parseQuery(QByteArrayView body);
@@ -204,6 +224,8 @@ std::optional<AckFrame> parseAck(QByteArrayView body);
 std::optional<JoinedFrame> parseJoined(QByteArrayView body);
 std::optional<LeftFrame> parseLeft(QByteArrayView body);
 std::optional<ReplayRequestFrame> parseReplayRequest(QByteArrayView body);
+std::optional<BulkSendFrame> parseBulkSend(QByteArrayView body);
+std::optional<BulkDeliverFrame> parseBulkDeliver(QByteArrayView body);
 bool parseEmpty(QByteArrayView body);
 
 // The first frame a host accepts on a new connection.

@@ -81,6 +81,13 @@ bool HostCore::sendFromLocal(PlayerId to, const QByteArray &payload)
     return true;
 }
 
+bool HostCore::sendBulkFromLocal(PlayerId to, const QByteArray &payload)
+{
+    if (m_localId == 0 || m_deposed || payload.size() > maxPayloadFor(m_settings.maxFrameBytes))
+        return false;
+    return relayBulk(m_localId, to, payload);
+}
+
 void HostCore::leave()
 {
     const QByteArray bye = encodeEmpty(FrameKind::Bye);

@@ -41,6 +41,9 @@ public:
     PlayerId localPlayer() const { return m_localId; }
     // False when the addressee is not (or no longer) in the session.
     bool sendFromLocal(PlayerId to, const QByteArray &payload);
+    // Bulk data from the local player: relayed at once, never recorded.
+    // False when the addressee is gone or a link's bulk queue dropped it.
+    bool sendBulkFromLocal(PlayerId to, const QByteArray &payload);
     // Tells every member that the host leaves, so they move on at once.
     void leave();
     // Drops every connection without a word, as a crash would.
@@ -86,6 +89,7 @@ private:
     void handleSend(PlayerId from, const SendFrame &frame);
     std::uint64_t relay(PlayerId from, PlayerId to, std::uint64_t csn, const QByteArray &payload);
     void record(SequencedEvent event);
+    bool relayBulk(PlayerId from, PlayerId to, const QByteArray &payload);
     void deliverLocal(const DeliverFrame &d, std::uint64_t localAfter);
     void announceJoined(const RosterEntry &entry);
     void announceLeft(PlayerId id);

@@ -66,6 +66,10 @@ void MemberSide::onHostFrame(FrameKind kind, QByteArrayView body)
         if (const auto d = parseDeliver(body))
             return onDeliver(*d);
         break;
+    case FrameKind::BulkDeliver:
+        if (const auto d = parseBulkDeliver(body))
+            return onBulkDeliver(*d);
+        break;
     case FrameKind::Joined:
         if (const auto j = parseJoined(body)) {
             if (takeSeq(j->seq) && static_cast<PlayerId>(j->player.id) != m_ownId && m_roster.add(reachable(j->player)))
@@ -131,6 +135,13 @@ void MemberSide::onDeliver(const DeliverFrame &d)
         return; // its own send to all, or meant for someone else
     remember(d);
     m_sink.deliverLocal(static_cast<PlayerId>(d.from), static_cast<PlayerId>(d.to), d.payload);
+}
+
+// Outside the sequence: no seq to take, and not remembered for a new host.
+void MemberSide::onBulkDeliver(const BulkDeliverFrame &d)
+{
+    if (eventConcerns(EventKind::Message, d.from, d.to, static_cast<std::uint32_t>(m_ownId)))
+        m_sink.deliverLocal(static_cast<PlayerId>(d.from), static_cast<PlayerId>(d.to), d.payload);
 }
 
 void MemberSide::onAck(const AckFrame &ack)

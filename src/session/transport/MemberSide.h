@@ -39,6 +39,9 @@ public:
     bool join(const QString &host, std::uint16_t port, const QString &guidApplication, const QString &name,
               QString *error);
     bool send(PlayerId to, const QByteArray &payload);
+    // Into the link's bulk queue, never kept for a resend: false (dropped)
+    // while there is no link to the host or its bulk queue is full.
+    bool sendBulk(PlayerId to, const QByteArray &payload);
     void leave();
     void abortAll();
     // Where its network is made to fail, in tests; none by default.
@@ -82,6 +85,7 @@ private:
     void onHostFrame(FrameKind kind, QByteArrayView body);
     void onHandshakeAnswer(FrameKind kind, QByteArrayView body);
     void onDeliver(const DeliverFrame &d);
+    void onBulkDeliver(const BulkDeliverFrame &d);
     bool takeSeq(std::uint64_t seq);
     void onAck(const AckFrame &ack);
     void remember(const DeliverFrame &d);

@@ -214,7 +214,6 @@ void TcpSessionTransport::onSessionLost()
 
 bool TcpSessionTransport::SendEx(PlayerId from, PlayerId to, int flags, const MessageBuffer &message)
 {
-    Q_UNUSED(flags); // every send is guaranteed
     if (m_ownId == 0 || from != m_ownId)
         return fail(QStringLiteral("Sender %1 is not this participant").arg(from));
     if (m_deposed)
@@ -225,6 +224,14 @@ bool TcpSessionTransport::SendEx(PlayerId from, PlayerId to, int flags, const Me
         return fail(QStringLiteral("The message is too long to send (%1 bytes, at most %2)")
                         .arg(message.bytes().size())
                         .arg(limit));
+    if (flags & kSendBulk) {
+        if (!m_roster.canAddress(from, to))
+            return fail(QStringLiteral("Player %1 is not in the session").arg(to));
+        const bool queued = m_host ? m_host->sendBulkFromLocal(to, message.bytes())
+                                   : (m_member && m_member->sendBulk(to, message.bytes()));
+        return queued ? true
+                      : fail(QStringLiteral("Bulk data to player %1 was dropped: the link is behind or down").arg(to));
+    }
     const bool sent =
         m_host ? m_host->sendFromLocal(to, message.bytes()) : (m_member && m_member->send(to, message.bytes()));
     return sent ? true : fail(QStringLiteral("Player %1 is not in the session").arg(to));

@@ -50,6 +50,16 @@ struct TransportSettings
     // ... and at most this many bytes of them. Half the output cap: a resume
     // that replays all of it still fits in the member's backlog.
     std::int64_t historyBytes = 4 * 1024 * 1024;
+    // Bulk data waits in a queue of its own per link and goes to the socket
+    // only while less than bulkWriteThreshold bytes are unsent there, so an
+    // ordinary message waits behind at most that much of it. Beyond
+    // bulkQueueBytes queued, further bulk frames for that link are dropped.
+    std::int64_t bulkWriteThreshold = 256 * 1024;
+    std::int64_t bulkQueueBytes = 8 * 1024 * 1024;
+    // Once bulk data has used a connection, its kernel receive buffer is
+    // held to this (instead of growing to tens of MB), so a slow reader
+    // does not keep megabytes of bulk data queued ahead of a chat line.
+    int bulkReceiveBuffer = 512 * 1024;
 };
 
 } // namespace vellmar::session

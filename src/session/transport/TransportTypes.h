@@ -16,6 +16,14 @@ using PlayerId = std::int32_t;
 constexpr PlayerId kAllPlayers = 0;
 constexpr PlayerId kSystemSender = 0;
 
+// SendEx flags. Every send is guaranteed and ordered unless kSendBulk is
+// set: bulk data (picture chunks) travels in a lane of its own that yields to
+// every other message, is dropped rather than queued without bound when a
+// link falls behind, and is never replayed after a break; its receiver asks
+// again for what did not arrive.
+constexpr int kSendGuaranteed = 1;
+constexpr int kSendBulk = 0x100;
+
 // Session flag bit: the session survives its host.
 constexpr std::uint32_t kSessionFlagMigrateHost = 4;
 
