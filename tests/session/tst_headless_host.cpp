@@ -210,11 +210,11 @@ private Q_SLOTS:
                             QStringLiteral("1")}));
         const auto s = fastSettings();
         Peer in(s), wrong(s), extra(s);
-        in.transport().setSessionPassword(QStringLiteral("open sesame"));
-        QVERIFY2(in.join(QStringLiteral("In"), host.port), qPrintable(in.transport().lastError()));
         wrong.transport().setSessionPassword(QStringLiteral("open says me"));
         QVERIFY(!wrong.join(QStringLiteral("Wrong"), host.port));
         QCOMPARE(wrong.transport().lastError(), QStringLiteral("Wrong session password"));
+        in.transport().setSessionPassword(QStringLiteral("open sesame"));
+        QVERIFY2(in.join(QStringLiteral("In"), host.port), qPrintable(in.transport().lastError()));
         extra.transport().setSessionPassword(QStringLiteral("open sesame"));
         QVERIFY(!extra.join(QStringLiteral("Extra"), host.port));
         QVERIFY(extra.transport().lastError().contains(u"full"));
