@@ -28,8 +28,10 @@ class TcpSessionTransport final : public SessionTransport, private LocalSink
 public:
     static const QString kConnectionAddress;
 
-    // questions: asked for the host's address during the session search; may
-    // be null, which means a network search without asking.
+    // questions: asked for the host's address during the session search, for
+    // the password when hosting, and for it when joining a session that needs
+    // one; may be null, which means a network search and no password unless
+    // one is set.
     explicit TcpSessionTransport(core::Questions *questions, TransportSettings settings = {},
                                  QObject *parent = nullptr);
     ~TcpSessionTransport() override;
