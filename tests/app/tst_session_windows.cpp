@@ -57,6 +57,7 @@ public:
     {
         return m_inner.GetPlayerFriendlyName(id);
     }
+    bool isMasterPlayer(session::PlayerId id) const override { return m_inner.isMasterPlayer(id); }
     QList<session::PlayerEntry> GetDPEnumPlayers(const QString &g, int f) const override
     {
         return m_inner.GetDPEnumPlayers(g, f);

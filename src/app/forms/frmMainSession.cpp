@@ -128,6 +128,7 @@ bool frmMain::beginSession(bool hosting)
 
     m_eventHandle = outcome.eventHandle;
     m_state.ownPlayerID = outcome.ownPlayerID;
+    m_state.userName = outcome.registeredName;
     // Icons never leave this copy, so those placed before the session had no
     // player id yet are this participant's own.
     for (const auto &icon : m_state.icons.records()) {
@@ -137,24 +138,34 @@ bool frmMain::beginSession(bool hosting)
     m_sender = std::make_unique<session::TransportSender>(*m_directPlay, m_state.ownPlayerID);
     m_state.sender = m_sender.get();
 
-    setWindowTitle(m_state.userName + (hosting ? u" (Master)" : u" (Player)"));
+    // The host stamped the roles when it let each player in: the hosting
+    // copy's player, or the joiner a host without a player gave the role to.
+    m_state.isMaster = m_directPlay->isMasterPlayer(m_state.ownPlayerID);
+    m_state.masterPlayerID = 0;
+    for (const auto &player : m_directPlay->GetDPEnumPlayers(m_directPlay->GetGuidApplication(), 0)) {
+        if (m_directPlay->isMasterPlayer(player.id))
+            m_state.masterPlayerID = player.id;
+    }
+    if (hosting && !m_state.isMaster)
+        qCWarning(lcApp, "hosting as player %d, but the transport did not make it the master", m_state.ownPlayerID);
+    setWindowTitle(m_state.userName + (m_state.isMaster ? u" (Master)" : u" (Player)"));
     RefreshPlayerList();
     txtInput->setEnabled(true);
     btnPartyChat->setEnabled(true);
     m_state.inSession = true;
-    m_state.isMaster = hosting;
-    m_state.masterPlayerID = hosting ? m_state.ownPlayerID : session::identity::masterPlayerId;
-    if (hosting && m_state.ownPlayerID != session::identity::masterPlayerId)
-        qCWarning(lcApp, "hosting as player %d: the others take player %d for the master", m_state.ownPlayerID,
-                  session::identity::masterPlayerId);
-    if (hosting) {
+    if (m_state.isMaster) {
         lblRollVal->show();
         txtRollVal->show();
-        showWhereToJoin();
         offerShowToPlayers();
-    } else {
-        statusBar()->showMessage(QStringLiteral("Joined as a player"));
     }
+    if (hosting)
+        showWhereToJoin();
+    else if (m_state.isMaster)
+        statusBar()->showMessage(QStringLiteral("Joined as the game master"));
+    else if (m_state.userName.endsWith(u"(DM)"))
+        statusBar()->showMessage(QStringLiteral("Another player became game master first; joined as a player"));
+    else
+        statusBar()->showMessage(QStringLiteral("Joined as a player"));
     // Messages can arrive while the set-up still waits on the network; they
     // are handled only now, with the own id and the role in place.
     connect(m_directPlay.get(), &session::SessionTransport::receiveEvent, this, &frmMain::DirectXEvent_DXCallback);
@@ -232,6 +243,16 @@ void frmMain::routeReceived()
                                    });
     m_markers->route(m_dispatcher);
     routeTableSharing();
+    // A master who joins later (a host without a player gives the role on
+    // request) counts from its arrival; one who left no longer counts.
+    m_dispatcher.onNotice(session::NOTICE_PLAYER_CREATED, [this](session::PlayerId about) {
+        if (m_directPlay && m_directPlay->isMasterPlayer(about))
+            m_state.masterPlayerID = about;
+    });
+    m_dispatcher.onNotice(session::NOTICE_PLAYER_DESTROYED, [this](session::PlayerId about) {
+        if (about == m_state.masterPlayerID)
+            m_state.masterPlayerID = 0;
+    });
     m_dispatcher.onNotice(session::NOTICE_PLAYER_CREATED, [this] {
         RefreshPlayerList();
         m_sounds->play(joinSound);

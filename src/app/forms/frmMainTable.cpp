@@ -72,7 +72,7 @@ void frmMain::routeTableSharing()
     // A player who resumes keeps its place and gets what it missed from the
     // host; one whose resume came too late is out and comes back as a new
     // player, so a join is the one moment to send the table.
-    m_dispatcher.onPlayerNotice(session::NOTICE_PLAYER_CREATED, [this](std::int32_t player) { sendTableTo(player); });
+    m_dispatcher.onNotice(session::NOTICE_PLAYER_CREATED, [this](std::int32_t player) { sendTableTo(player); });
 }
 
 void frmMain::sendTableTo(std::int32_t playerId)

@@ -37,12 +37,12 @@ void Dispatcher::route(std::int32_t type, Payload payload, Handler handler)
 
 void Dispatcher::onNotice(std::int32_t notice, NoticeHandler handler)
 {
-    m_notices[notice].push_back([handler = std::move(handler)](PlayerId) { handler(); });
+    m_notices[notice].push_back(std::move(handler));
 }
 
-void Dispatcher::onPlayerNotice(std::int32_t notice, PlayerNoticeHandler handler)
+void Dispatcher::onNotice(std::int32_t notice, std::function<void()> handler)
 {
-    m_notices[notice].push_back(std::move(handler));
+    onNotice(notice, [handler = std::move(handler)](PlayerId) { handler(); });
 }
 
 QString Dispatcher::oneLine(QString text)
@@ -71,9 +71,8 @@ void Dispatcher::drain(SessionTransport &transport, PlayerId ownPlayerID) const
         if (received->from == kSystemSender) {
             const auto notice = m_notices.constFind(*type);
             if (notice != m_notices.cend()) {
-                // A notice without the player id is about nobody in particular.
                 const PlayerId about = message.ReadLong().value_or(0);
-                for (const PlayerNoticeHandler &handler : *notice)
+                for (const NoticeHandler &handler : *notice)
                     handler(about);
             }
             continue;

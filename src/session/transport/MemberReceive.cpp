@@ -44,6 +44,16 @@ void MemberSide::onHandshakeAnswer(FrameKind kind, QByteArrayView body)
         return;
     } else if (kind == FrameKind::Ping) {
         return;
+    } else if (kind == FrameKind::Challenge) {
+        if (answerChallenge(body))
+            return;
+        const QString why = QStringLiteral("The session needs a password");
+        if (m_state == State::Joining) {
+            m_error = why;
+            m_state = State::Idle;
+            return;
+        }
+        return lose(QStringLiteral("The new host asked for the session password, which this copy does not have"));
     }
     // Anything else before the welcome is a broken host.
     qCWarning(lcSession) << "the host sent" << frameKindName(kind) << "before its Welcome";

@@ -77,6 +77,10 @@ public:
 
     // Known for every player this participant has heard of, also after it left.
     virtual std::optional<QString> GetPlayerFriendlyName(PlayerId id) const = 0;
+    // Whether the host made this player the session's game master when it
+    // let it in. A role is never moved to another id, so the answer for an
+    // id never changes; at most one player present holds it.
+    virtual bool isMasterPlayer(PlayerId id) const = 0;
     // The players in the session now, in the order they joined.
     virtual QList<PlayerEntry> GetDPEnumPlayers(const QString &guidApplication = {}, int flags = 0) const = 0;
     virtual QString GetGuidApplication() const = 0;

@@ -102,6 +102,14 @@ bool TcpSessionTransport::Open(const SessionDescription &desc, OpenMode mode)
     if (mode == OpenMode::Join) {
         if (desc.hostAddress.isEmpty() || desc.hostPort == 0)
             return fail(QStringLiteral("The session has no host address; search for it first"));
+        // Asked only when the host said it needs one.
+        if ((desc.flags & kSessionFlagPassword) && !m_password && m_questions) {
+            m_password =
+                m_questions->askSecret(QStringLiteral("Join Session"),
+                                       QStringLiteral("The session \"%1\" needs a password:").arg(desc.sessionName));
+            if (!m_password)
+                return fail(QStringLiteral("Joining cancelled"));
+        }
         m_open = true;
         return true;
     }
@@ -110,8 +118,15 @@ bool TcpSessionTransport::Open(const SessionDescription &desc, OpenMode mode)
     // Every Welcome carries it; a longer one would be refused by every member.
     if (desc.sessionName.toUtf8().size() > qsizetype(kMaxNameBytes))
         return fail(QStringLiteral("The session name is too long (at most %1 bytes)").arg(kMaxNameBytes));
+    if (!m_password && m_questions) {
+        m_password = m_questions->askSecret(QStringLiteral("Host Session"),
+                                            QStringLiteral("Session password (leave blank for none):"));
+        if (!m_password)
+            return fail(QStringLiteral("Hosting cancelled"));
+    }
     m_host = new HostCore(m_settings, desc, m_roster, *this, this);
     connect(m_host, &HostCore::deposed, this, &TcpSessionTransport::standDown);
+    m_host->setPassword(newPasswordKey(m_password.value_or(QString()), m_settings.passwordKeyRounds));
     QString error;
     if (!m_host->listen(&error)) {
         delete std::exchange(m_host, nullptr);
@@ -156,6 +171,8 @@ std::optional<PlayerId> TcpSessionTransport::CreatePlayer(const QString &name)
     connect(m_member, &MemberSide::promoted, this, &TcpSessionTransport::becomeHost);
     connect(m_member, &MemberSide::sessionLost, this, &TcpSessionTransport::onSessionLost);
     m_member->setNetworkFaults(m_faults);
+    m_member->setPassword(std::exchange(m_password, std::nullopt).value_or(QString()));
+    m_member->setRequests(m_session.asksForMaster ? kRequestMaster : 0);
     QString error;
     if (!m_member->join(m_session.hostAddress, m_session.hostPort, m_session.guidApplication, name, &error)) {
         delete std::exchange(m_member, nullptr);
@@ -253,6 +270,12 @@ std::optional<ReceivedMessage> TcpSessionTransport::Receive()
 }
 
 std::optional<QString> TcpSessionTransport::GetPlayerFriendlyName(PlayerId id) const { return m_roster.nameOf(id); }
+
+bool TcpSessionTransport::isMasterPlayer(PlayerId id) const
+{
+    const RosterEntry *entry = m_roster.find(id);
+    return entry && (entry->roles & kRoleMaster);
+}
 
 QList<PlayerEntry> TcpSessionTransport::GetDPEnumPlayers(const QString &, int) const
 {
