@@ -6,6 +6,8 @@
 
 #include <QLoggingCategory>
 
+#include <utility>
+
 namespace vellmar::map::fog {
 
 namespace {
@@ -29,7 +31,10 @@ FogExchange::FogExchange(table::Outbox &outbox, const table::Identity &identity,
     : m_outbox(outbox)
     , m_identity(identity)
     , m_changed(std::move(changed))
-{}
+{
+    m_deferTimer.setSingleShot(true);
+    QObject::connect(&m_deferTimer, &QTimer::timeout, &m_deferTimer, [this] { answerDeferred(); });
+}
 
 void FogExchange::route(session::Dispatcher &dispatcher)
 {
@@ -49,6 +54,7 @@ bool FogExchange::fromMaster(std::int32_t from, std::int32_t type) const
     // its id; a fog message from anyone else changes nothing.
     if (m_identity.masterPlayerID != 0 && from == m_identity.masterPlayerID && !isMaster())
         return true;
+    ++m_refused;
     qCWarning(lcFog, "fog message of type %d from player %d refused: only the master changes the fog", type, from);
     return false;
 }
@@ -225,14 +231,34 @@ void FogExchange::receiveRequest(std::int32_t from)
 {
     if (!isMaster())
         return;
-    // A copy that keeps asking gets one answer a second.
+    // A copy that keeps asking gets one answer a second; the one that asked
+    // again soon after an answer (it lost a step since) gets the fog as it
+    // is when its second is up.
     QElapsedTimer &last = m_answered[from];
     if (last.isValid() && last.elapsed() < kStateAnswerGapMs) {
-        qCDebug(lcFog, "fog state request from player %d skipped: answered just now", from);
+        m_deferred.insert(from);
+        if (!m_deferTimer.isActive())
+            m_deferTimer.start(int(kStateAnswerGapMs - last.elapsed()));
         return;
     }
     last.start();
     sendState(from);
+}
+
+void FogExchange::answerDeferred()
+{
+    const auto players = std::exchange(m_deferred, {});
+    for (const std::int32_t player : players) {
+        QElapsedTimer &last = m_answered[player];
+        if (last.isValid() && last.elapsed() < kStateAnswerGapMs) {
+            m_deferred.insert(player);
+            continue;
+        }
+        last.start();
+        sendState(player);
+    }
+    if (!m_deferred.isEmpty())
+        m_deferTimer.start(kStateAnswerGapMs / 4);
 }
 
 } // namespace vellmar::map::fog

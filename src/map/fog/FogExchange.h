@@ -4,6 +4,8 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -34,6 +36,8 @@ public:
 
     const FogHistory &history() const { return m_history; }
     const FogMask &mask() const { return m_history.mask(); }
+    // Fog messages refused for their sender so far (for diagnostics).
+    int refusedMessages() const { return m_refused; }
 
     // The master's side; each does nothing on a player's copy.
     // Another picture is shown: its fog starts revealed, and everyone hears.
@@ -50,7 +54,8 @@ public:
     // A player's side: asks the master for the whole fog (on joining).
     void requestState();
 
-    // A player's repeated request is answered once in this time.
+    // A player's requests are answered at most once in this time; one that
+    // comes sooner is answered when the time is up.
     static constexpr int kStateAnswerGapMs = 1000;
     // A player asks again when no answer came in this time.
     static constexpr int kRequestRetryMs = 3000;
@@ -63,6 +68,7 @@ private:
     void receiveMove(const QString &payload);
     void receiveState(const QString &payload);
     void receiveRequest(std::int32_t from);
+    void answerDeferred();
     void outOfStep(const QString &why);
 
     table::Outbox &m_outbox;
@@ -80,6 +86,9 @@ private:
     QList<QByteArray> m_incoming;
 
     QHash<std::int32_t, QElapsedTimer> m_answered;
+    QSet<std::int32_t> m_deferred;
+    QTimer m_deferTimer;
+    mutable int m_refused = 0;
 };
 
 } // namespace vellmar::map::fog

@@ -20,6 +20,26 @@ namespace {
 
 const QSize kPicture(3000, 2000);
 
+// Sends through the session, or loses the next `lose` messages as a break
+// between the copies could.
+class LosingSender final : public table::MessageSender
+{
+public:
+    explicit LosingSender(std::unique_ptr<table::MessageSender> inner) : m_inner(std::move(inner)) {}
+    bool send(std::int32_t to, std::int32_t type, const QString &payload) override
+    {
+        if (lose > 0) {
+            --lose;
+            return true;
+        }
+        return m_inner->send(to, type, payload);
+    }
+    int lose = 0;
+
+private:
+    std::unique_ptr<table::MessageSender> m_inner;
+};
+
 // One copy of the program as far as fog goes.
 class FogCopy : public QObject
 {
@@ -53,14 +73,14 @@ public:
         table.ownPlayerID = *id;
         table.masterPlayerID = 1;
         table.isMaster = *id == 1;
-        sender = std::make_unique<session::TransportSender>(t, *id);
+        sender = std::make_unique<LosingSender>(std::make_unique<session::TransportSender>(t, *id));
         table.sender = sender.get();
         return true;
     }
 
     std::unique_ptr<session::TcpSessionTransport> transport;
     table::Table table;
-    std::unique_ptr<session::TransportSender> sender;
+    std::unique_ptr<LosingSender> sender;
     session::Dispatcher dispatcher;
     FogExchange exchange;
     int changes = 0;
@@ -164,6 +184,13 @@ private Q_SLOTS:
         QVERIFY(copy(2).exchange.mask().isNull());
         QVERIFY(copy(0).exchange.apply(brushStroke({QPointF(10, 10)}, 30, FogMode::reveal).front()));
         QVERIFY(allSame());
+
+        // A step lost on its way: both players notice at the next one.
+        copy(0).sender->lose = 1;
+        QVERIFY(copy(0).exchange.apply(rectangle(QRectF(0, 0, 3000, 2000), FogMode::hide)));
+        QVERIFY(copy(0).exchange.apply(rectangle(QRectF(10, 10, 100, 100), FogMode::reveal)));
+        QVERIFY(allSame());
+        QCOMPARE(copy(1).exchange.history().position(), 8);
     }
 
     // A player's fog messages, however well formed, change nobody's fog.
@@ -182,7 +209,8 @@ private Q_SLOTS:
         FogHistory forged(kPicture);
         for (const auto &part : session::splitFogState(forged.toBytes(), 1))
             player.sendToAll(session::MSG_FOG_STATE, session::formatPayload(part));
-        // A marker of what arrived after them: a real step from the master.
+        QVERIFY(QTest::qWaitFor(
+            [&] { return copy(0).exchange.refusedMessages() == 3 && copy(2).exchange.refusedMessages() == 3; }));
         QVERIFY(copy(0).exchange.apply(rectangle(QRectF(0, 0, 10, 10), FogMode::reveal)));
         QVERIFY(QTest::qWaitFor([&] { return copy(2).exchange.history().position() == 2; }));
         QVERIFY(allSame());
