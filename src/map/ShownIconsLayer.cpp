@@ -1,5 +1,6 @@
 #include "ShownIconsLayer.h"
 
+#include "map/MapFont.h"
 #include "table/Health.h"
 
 #include <QImage>
@@ -29,6 +30,8 @@ void fillHugeDisc(QPainter &painter, QPointF centre, double radius, const QColor
 }
 
 } // namespace
+
+ShownIconsLayer::ShownIconsLayer() : m_labels(mapFont()) {}
 
 void ShownIconsLayer::paint(QImage &target, const ViewGeometry &geometry, const table::ShownIconCollection &icons)
 {

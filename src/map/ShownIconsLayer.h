@@ -15,6 +15,7 @@ namespace vellmar::map {
 class ShownIconsLayer
 {
 public:
+    ShownIconsLayer();
     void paint(QImage &target, const ViewGeometry &geometry, const table::ShownIconCollection &icons);
 
 private:
