@@ -60,6 +60,7 @@ public:
     }
     QString GetGuidApplication() const override { return m_inner.GetGuidApplication(); }
     QString lastError() const override { return m_inner.lastError(); }
+    bool isMasterPlayer(session::PlayerId id) const override { return m_inner.isMasterPlayer(id); }
 
 private:
     session::TcpSessionTransport m_inner;

@@ -41,6 +41,7 @@ public:
     QList<PlayerEntry> GetDPEnumPlayers(const QString &, int) const override { return {}; }
     QString GetGuidApplication() const override { return {}; }
     QString lastError() const override { return {}; }
+    bool isMasterPlayer(PlayerId id) const override { return id == 1; }
 };
 
 class FakeSession;
