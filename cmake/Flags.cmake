@@ -21,7 +21,8 @@ if(VELLMAR_SANITIZE)
 endif()
 
 # Every test gets an offscreen display and a private runtime folder, so no test
-# touches a real screen or audio server.
+# touches a real screen or audio server, and the router search off, so no test
+# multicasts or talks to the real gateway.
 function(vellmar_add_qtest name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
@@ -30,6 +31,6 @@ function(vellmar_add_qtest name)
     set(runtime "${CMAKE_BINARY_DIR}/xdg-runtime")
     file(MAKE_DIRECTORY "${runtime}")
     set_tests_properties(${name} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${runtime}"
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${runtime};VELLMAR_NO_ROUTER_SEARCH=1"
         TIMEOUT 300)
 endfunction()

@@ -51,6 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     roundTrip(body, parseJoined);
     roundTrip(body, parseLeft);
     roundTrip(body, parseReplayRequest);
+    roundTrip(body, parseBulkSend);
+    roundTrip(body, parseBulkDeliver);
     parseEmpty(body);
     return 0;
 }

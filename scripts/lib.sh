@@ -28,9 +28,11 @@ ensure_packages() {
 }
 
 # The DejaVu fonts stand in for the layout's font (see src/ui/DesignFont.h).
+# miniupnpc and libnatpmp ask the home router to forward the hosting port.
+# dpkg-dev lets the Debian package name the library packages it needs.
 # libzip writes and reads the table files (ZIP archives, see docs/table-file.md).
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-multimedia-dev libzip-dev fonts-dejavu-core
-    fonts-dejavu-extra)
+    fonts-dejavu-extra libminiupnpc-dev libnatpmp-dev dpkg-dev)
 
 # configure_and_build <build folder> [cmake options...]
 configure_and_build() {

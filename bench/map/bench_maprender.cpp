@@ -1,6 +1,8 @@
-// Times the map view's clear and repaint at the zoom steps' extremes and the
-// middle, still and while scrolling, and the loading of a large picture.
-// Usage: bench_maprender [--frames N] [--png frame.png]
+// Times the map view's clear and repaint at every zoom step, still and while
+// scrolling, beside the same frame with the picture alone, and the loading of
+// a large picture.
+// Usage: bench_maprender [--frames N] [--step S] [--png frame.png] [--frames-to DIR]
+// --frames-to saves the last frame of every case, to compare two builds' pixels.
 #include "map/MapRenderer.h"
 #include "map/MapState.h"
 #include "map/PictureLoader.h"
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 using namespace vellmar;
@@ -79,6 +82,15 @@ Figures summarise(std::vector<double> ms)
     return {at(0.5), at(0.95), ms.back()};
 }
 
+// Processor time of the whole process, helper threads included: on a busy
+// machine the wall clock also counts the time other programs had the cores.
+double processMilliseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
 double millisecondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -94,10 +106,16 @@ int main(int argc, char **argv)
     QImageReader::setAllocationLimit(1024);
     int frames = 200;
     QString png;
+    int onlyStep = 0; // 0: every step
+    QString framesTo;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); ++i) {
         if (args.at(i) == u"--frames")
             frames = std::max(10, args.at(i + 1).toInt());
+        else if (args.at(i) == u"--step")
+            onlyStep = args.at(i + 1).toInt();
+        else if (args.at(i) == u"--frames-to")
+            framesTo = args.at(i + 1);
         else if (args.at(i) == u"--png")
             png = args.at(i + 1);
     }
@@ -114,8 +132,14 @@ int main(int argc, char **argv)
 
     std::printf("Clear and repaint of a %dx%d view, %dx%d map, %zu markers, %zu icons, grid on, %d frames each\n",
                 viewWidth, viewHeight, mapSide, mapSide, markers.size(), icons.size(), frames);
-    std::printf("%-28s %10s %10s %10s %12s\n", "case", "median ms", "p95 ms", "worst ms", "first ms");
-    for (int step : {1, 6, 11}) {
+    std::printf("'picture' is the same clear and repaint with the picture alone, timed in turn with each frame;\n"
+                "'cpu' columns are medians of processor time (all threads), steadier on a busy machine\n");
+    std::printf("%-30s %9s %9s %9s %9s %9s %7s %9s %9s %7s\n", "case", "median ms", "p95 ms", "worst ms", "first ms",
+                "picture", "ratio", "cpu ms", "pic cpu", "ratio");
+    const MapScene pictureAlone{nullptr, nullptr, nullptr, 0, false};
+    for (int step = 1; step <= 11; ++step) {
+        if (onlyStep != 0 && step != onlyStep)
+            continue;
         for (bool scrolling : {false, true}) {
             ViewGeometry geometry;
             geometry.pictureWidth = mapSide;
@@ -127,29 +151,53 @@ int main(int argc, char **argv)
             // first frame shows the cost of empty label and disc caches.
             MapRenderer fresh;
             fresh.preparePicture(state.picture);
+            MapRenderer pictureOnly;
+            pictureOnly.preparePicture(state.picture);
             std::vector<double> times;
+            std::vector<double> pictureTimes;
+            std::vector<double> cpuTimes;
+            std::vector<double> pictureCpuTimes;
             double first = 0;
             for (int frame = 0; frame <= frames; ++frame) {
                 if (scrolling) {
                     geometry.hs = -mapSide / 2 + (frame * 37) % mapSide;
                     geometry.vs = -mapSide / 2 + (frame * 23) % mapSide;
                 }
-                const auto start = Clock::now();
+                auto start = Clock::now();
+                double cpuStart = processMilliseconds();
+                canvas.fill(MapRenderer::background());
+                pictureOnly.paint(canvas, state, geometry, pictureAlone);
+                const double pictureMs = millisecondsSince(start);
+                const double pictureCpu = processMilliseconds() - cpuStart;
+                start = Clock::now();
+                cpuStart = processMilliseconds();
                 canvas.fill(MapRenderer::background());
                 fresh.paint(canvas, state, geometry, scene);
                 const double ms = millisecondsSince(start);
-                if (frame == 0)
+                const double cpu = processMilliseconds() - cpuStart;
+                if (frame == 0) {
                     first = ms;
-                else
+                } else {
                     times.push_back(ms);
+                    pictureTimes.push_back(pictureMs);
+                    cpuTimes.push_back(cpu);
+                    pictureCpuTimes.push_back(pictureCpu);
+                }
             }
             const Figures f = summarise(times);
+            const Figures p = summarise(pictureTimes);
+            const Figures c = summarise(cpuTimes);
+            const Figures pc = summarise(pictureCpuTimes);
             const QByteArray name = QStringLiteral("step %1 (z = %2)%3")
                                         .arg(step)
-                                        .arg(geometry.z, 0, 'g', 5)
+                                        .arg(geometry.z, 0, 'g', 4)
                                         .arg(scrolling ? QStringLiteral(", scrolling") : QString())
                                         .toUtf8();
-            std::printf("%-28s %10.2f %10.2f %10.2f %12.2f\n", name.constData(), f.median, f.p95, f.worst, first);
+            std::printf("%-30s %9.2f %9.2f %9.2f %9.2f %9.2f %7.1f %9.2f %9.2f %7.1f\n", name.constData(), f.median,
+                        f.p95, f.worst, first, p.median, f.median / p.median, c.median, pc.median,
+                        c.median / pc.median);
+            if (!framesTo.isEmpty())
+                canvas.save(QStringLiteral("%1/step%2%3.png").arg(framesTo).arg(step).arg(scrolling ? u"s" : u""));
             if (step == 6 && !scrolling && !png.isEmpty())
                 canvas.save(png);
         }

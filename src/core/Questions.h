@@ -15,6 +15,12 @@ public:
 
     // An input box; empty when the user cancels.
     virtual std::optional<QString> askText(const QString &title, const QString &prompt, const QString &defaultText) = 0;
+    // An input box whose text is not shown (a password); empty when the
+    // user cancels. Without a box of its own, an ordinary one.
+    virtual std::optional<QString> askSecret(const QString &title, const QString &prompt)
+    {
+        return askText(title, prompt, QString());
+    }
     // A message box with an OK button.
     virtual void tell(const QString &message) = 0;
     // A message box with Yes and No; true for Yes.

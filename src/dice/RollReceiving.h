@@ -17,9 +17,12 @@ struct RollAudience
     std::function<bool()> isMaster;
     std::function<QString()> rollTag;
     std::function<void(const QString &line)> mainPane;
+    // Keeps the roll, untagged, in the roll list; may be left empty.
+    std::function<void(const QString &line)> rollLog = {};
 };
 
-// Takes the roll announcements of the other players.
+// Takes the roll announcements of the other players, and the rolls they
+// typed for the master's eyes, which only the master shows.
 void routeRolls(session::Dispatcher &dispatcher, RollAudience audience);
 
 } // namespace vellmar::dice

@@ -23,6 +23,12 @@ void DiscSprites::draw(QPainter &painter, QPoint centre, double radius, QColor f
         painter.drawEllipse(middleOf(centre), radius, radius);
         return;
     }
+    const Sprite &found = sprite(radius, fill);
+    painter.drawImage(centre - QPoint(found.centre, found.centre), found.image);
+}
+
+const DiscSprites::Sprite &DiscSprites::sprite(double radius, QColor fill)
+{
     const Key key{radius, fill.rgba()};
     auto found = m_sprites.constFind(key);
     if (found == m_sprites.constEnd()) {
@@ -30,7 +36,7 @@ void DiscSprites::draw(QPainter &painter, QPoint centre, double radius, QColor f
             m_sprites.clear();
         found = m_sprites.insert(key, render(radius, fill));
     }
-    painter.drawImage(centre - QPoint(found->centre, found->centre), found->image);
+    return *found;
 }
 
 DiscSprites::Sprite DiscSprites::render(double radius, QColor fill)
@@ -44,6 +50,18 @@ DiscSprites::Sprite DiscSprites::render(double radius, QColor fill)
     painter.setPen(Qt::black);
     painter.setBrush(fill);
     painter.drawEllipse(middleOf(QPoint(sprite.centre, sprite.centre)), radius, radius);
+    painter.end();
+    sprite.sharp = true;
+    for (int y = 0; y < side && sprite.sharp; ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(sprite.image.constScanLine(y));
+        for (int x = 0; x < side; ++x) {
+            const int alpha = qAlpha(line[x]);
+            if (alpha != 0 && alpha != 255) {
+                sprite.sharp = false;
+                break;
+            }
+        }
+    }
     return sprite;
 }
 

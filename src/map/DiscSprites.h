@@ -23,6 +23,16 @@ public:
     // Sprites are kept up to this radius; larger discs are drawn directly.
     static constexpr double largestSpriteRadius = 128.0;
 
+    struct Sprite
+    {
+        QImage image;
+        int centre = 0;     // the centre pixel's column and row in the image
+        bool sharp = false; // every pixel fully covered or fully clear
+    };
+    // The sprite for a disc up to largestSpriteRadius; it stays valid until
+    // the next call.
+    const Sprite &sprite(double radius, QColor fill);
+
 private:
     struct Key
     {
@@ -31,12 +41,6 @@ private:
         bool operator==(const Key &other) const = default;
         friend size_t qHash(const Key &key, size_t seed = 0) { return qHashMulti(seed, key.radius, key.fill); }
     };
-    struct Sprite
-    {
-        QImage image;
-        int centre = 0; // the centre pixel's column and row in the image
-    };
-
     static Sprite render(double radius, QColor fill);
 
     QHash<Key, Sprite> m_sprites;

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "map/DiscSprites.h"
-#include "map/LabelCache.h"
 #include "map/MapScene.h"
 #include "map/PictureLevels.h"
+#include "map/RecordsLayer.h"
+#include "map/ShownIconsLayer.h"
 #include "map/ViewGeometry.h"
 
 class QImage;
@@ -14,12 +14,13 @@ namespace vellmar::map {
 class MapState;
 
 // Paints the map view in layers: the picture, scaled and shifted; the grid;
-// the icons as discs in their health colour; every marker as a dot with a
-// two-line label; the ring around the selected marker. It paints over what
-// the target already shows and clears nothing, so earlier drawing outside the
-// picture stays until the caller clears. What it keeps between drawings
-// (reduced pictures, drawn labels and discs) only saves time: every drawing
-// reads the state afresh.
+// the scene's overlay under the records, if any; the icons as discs in their
+// health colour; every marker as a dot with a two-line label; the ring around
+// the selected marker; the scene's overlay over the records, if any. It paints
+// over what the target already shows and clears nothing, so earlier drawing
+// outside the picture stays until the caller clears. What it keeps between
+// drawings (reduced pictures, the records as last drawn) only saves time:
+// every drawing reads the state afresh.
 class MapRenderer
 {
 public:
@@ -35,16 +36,17 @@ public:
     // What clearing leaves: white.
     static QColor background();
 
+    // How often the records were worked out anew rather than replayed.
+    int recordsRebuilds() const { return m_records.rebuilds(); }
+
 private:
     void paintPicture(QPainter &painter, const QImage &picture, const ViewGeometry &geometry);
-    void paintIcons(QPainter &painter, const table::IconCollection &icons, const ViewGeometry &geometry);
-    void paintMarkers(QPainter &painter, const table::MarkerCollection &markers, const ViewGeometry &geometry);
     void paintSelection(QPainter &painter, const table::CMarker &marker, std::int32_t ownPlayerID,
                         const ViewGeometry &geometry) const;
 
     PictureLevels m_levels;
-    LabelCache m_labels;
-    DiscSprites m_discs;
+    ShownIconsLayer m_shownIcons;
+    RecordsLayer m_records;
 };
 
 } // namespace vellmar::map

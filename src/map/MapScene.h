@@ -1,5 +1,6 @@
 #pragma once
 
+#include "map/MapOverlay.h"
 #include "table/Collections.h"
 
 #include <cstdint>
@@ -14,6 +15,11 @@ struct MapScene
     const table::CMarker *selectedMarker = nullptr; // ringed; null when nothing is selected
     std::int32_t ownPlayerID = 0;                   // a selected marker of this id gets the yellow ring
     bool showGrid = true;
+    const table::ShownIconCollection *shownIcons = nullptr; // the master's, drawn read-only
+    // Drawn over the picture and grid but under the icons and markers, and
+    // over everything including the selection ring; either may be null.
+    const MapOverlay *underRecords = nullptr;
+    const MapOverlay *overRecords = nullptr;
 };
 
 } // namespace vellmar::map

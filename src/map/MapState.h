@@ -25,9 +25,10 @@ public:
     // Kept in a format that draws without conversion; null until a map with a
     // readable picture is loaded.
     QImage picture;
-    // The loaded map's name and the file its picture came from; empty until
-    // a map with a readable picture is loaded. A table file keeps them.
-    QString mapName;
+    // The loaded map's name and the file its picture was read from; empty
+    // until a map with a readable picture is loaded. Showing the map to the
+    // players names the picture by this file's bytes.
+    QString name;
     QString pictureFile;
 };
 

@@ -19,6 +19,9 @@ public:
     std::int32_t id = 0;     // unique among this copy's icons
     std::int32_t UserID = 0; // owner's player id; 0 from the place-icon dialog
     std::int32_t initiative = 0;
+    // The master's copy: players' copies draw this icon too (name and
+    // health word only).
+    bool shownToPlayers = false;
 
     // Derived from damage and maxHealth on every read.
     QString HealthStatus() const;

@@ -3,6 +3,7 @@
 #include "table/CIcon.h"
 #include "table/CMarker.h"
 #include "table/KeyedCollection.h"
+#include "table/ShownIcon.h"
 
 namespace vellmar::table {
 
@@ -10,5 +11,8 @@ namespace vellmar::table {
 // session.
 using IconCollection = KeyedCollection<CIcon>;
 using MarkerCollection = KeyedCollection<CMarker>;
+// A player's copy: the master's icons shown to the players, kept apart from
+// this copy's own icons.
+using ShownIconCollection = KeyedCollection<ShownIcon>;
 
 } // namespace vellmar::table

@@ -74,4 +74,13 @@ std::int32_t healthColour(HealthBand band)
     return red;
 }
 
+std::optional<HealthBand> healthBandOfWord(QStringView word)
+{
+    for (int band = int(HealthBand::Unscathed); band <= int(HealthBand::Dead); ++band) {
+        if (healthWord(HealthBand(band)) == word)
+            return HealthBand(band);
+    }
+    return std::nullopt;
+}
+
 } // namespace vellmar::table

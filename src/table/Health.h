@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 #include <cstdint>
+#include <optional>
 
 // How badly an icon's figure is wounded, from its damage and maximum health.
 namespace vellmar::table {
@@ -18,6 +20,8 @@ HealthBand healthBand(std::int16_t damage, std::int16_t maxHealth);
 // "Unscathed", "Injured", "Hurt", "Badly Hurt", "Near Death", "Disabled",
 // "Unconscious", "Dead".
 QString healthWord(HealthBand band);
+// The band a word names; empty for any other text.
+std::optional<HealthBand> healthBandOfWord(QStringView word);
 
 // A colour as red + 256 * green + 65536 * blue: green up to Injured, yellow for
 // Hurt, olive for Badly Hurt, red from Near Death on.

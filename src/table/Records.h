@@ -16,6 +16,7 @@ public:
     // In the order they were added.
     IconCollection icons;
     MarkerCollection markers;
+    ShownIconCollection shownIcons;
     // The selection on the map; null when nothing is selected.
     MarkerCollection::Pointer currentMarker;
     IconCollection::Pointer currentIcon;

@@ -101,7 +101,8 @@ private Q_SLOTS:
         for (const QAction *action : window.findChild<QMenu *>(QStringLiteral("mnuIcon"))->actions())
             shown << action->text();
         QCOMPARE(shown.join(u'|'), QStringLiteral("Place Icon|Modify Icon|(&R)emove Icon|Roll (I)nitiative||"
-                                                  "Place Marker|Modify Marker|(&R)emove Marker|(&Q)uick Marker"));
+                                                  "Place Marker|Modify Marker|(&R)emove Marker|(&Q)uick Marker||"
+                                                  "Shown to Players|Show to Players"));
         QVERIFY(window.findChild<QAction *>(QStringLiteral("mnuKickandBan")));
         QCOMPARE(window.findChild<QAction *>(QStringLiteral("mnuHostSession"))->text(), QStringLiteral("Host Session"));
     }

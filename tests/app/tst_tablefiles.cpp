@@ -112,7 +112,7 @@ private Q_SLOTS:
         QVERIFY(picture.save(pictureFile));
         f.w.mapState.picture = picture;
         f.w.mapState.pictureFile = pictureFile;
-        f.w.mapState.mapName = QStringLiteral("Keep");
+        f.w.mapState.name = QStringLiteral("Keep");
         f.w.mapState.mapLoaded = true;
         f.w.map10Size = 40;
         const saving::TableContent saved = f.content();
@@ -128,7 +128,7 @@ private Q_SLOTS:
         other.w.tableFiles().mnuOpenTable->trigger();
         QCOMPARE(other.questions.told, QStringList());
         QCOMPARE(other.content(), saved);
-        QCOMPARE(other.w.mapState.mapName, QStringLiteral("Keep"));
+        QCOMPARE(other.w.mapState.name, QStringLiteral("Keep"));
         QCOMPARE(other.w.map10Size, 40.0);
         QCOMPARE(other.w.mapState.picture.size(), picture.size());
         QCOMPARE(other.combat()->lstTurn->count(), 2);

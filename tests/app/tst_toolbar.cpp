@@ -1,4 +1,3 @@
-#include "ScriptedQuestions.h"
 #include "app/toolbar/frmToolbar.h"
 #include "ui/Twips.h"
 
@@ -6,17 +5,18 @@
 #include <QActionGroup>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QToolBar>
 #include <QtTest/QTest>
 
 using vellmar::app::frmToolbar;
+using vellmar::tokens::PaletteTool;
 
 namespace {
 
 struct Fixture
 {
-    ScriptedQuestions questions;
-    QPointer<frmToolbar> form = new frmToolbar(questions);
+    QPointer<frmToolbar> form = new frmToolbar;
 
     Fixture()
     {
@@ -50,47 +50,39 @@ private Q_SLOTS:
         QCOMPARE(close->text(), QStringLiteral("Close"));
         QCOMPARE(close->geometry(), vellmar::ui::toPixels({120, 2160, 975, 375}));
 
+        // The tools that act keep their captions and tips; the fog tools come later.
         const char *const table[][2] = {{"Objects", "Allows you to add, remove and position objects"},
                                         {"Markers", "Place or remove a marker"},
-                                        {"", ""},
-                                        {"Visible", "Set area as visible"},
-                                        {"Visited", "Set area as visited (grayed)"},
-                                        {"Unexplored", "Set area as unexplored (black)"}};
-        for (int i = 1; i <= 6; ++i) {
+                                        {"Measure", "Drag on the map to measure a distance in grid cells"}};
+        QCOMPARE(f.form->Toolbar1->actions().size(), frmToolbar::buttonCount);
+        for (int i = 1; i <= frmToolbar::buttonCount; ++i) {
             QCOMPARE(f.button(i)->text(), QString::fromLatin1(table[i - 1][0]));
-            if (i != 3)
-                QCOMPARE(f.button(i)->toolTip(), QString::fromLatin1(table[i - 1][1]));
+            QCOMPARE(f.button(i)->toolTip(), QString::fromLatin1(table[i - 1][1]));
             QVERIFY(!f.button(i)->isChecked());
             // Every button is on the palette, inside the window.
             QWidget *widget = f.form->Toolbar1->widgetForAction(f.button(i));
             QVERIFY(widget && widget->isVisible());
             QVERIFY(f.form->rect().contains(widget->mapTo(f.form.data(), widget->rect().bottomRight())));
         }
-        QVERIFY(f.button(3)->isSeparator());
     }
 
-    void eachClickNamesTheClickedTool()
+    void eachClickChoosesTheClickedTool()
     {
         Fixture f;
+        QSignalSpy chosen(f.form.data(), &frmToolbar::toolChosen);
         f.click(1);
-        QCOMPARE(f.questions.told, QStringList{QStringLiteral("Objects")});
-        f.click(5);
-        QCOMPARE(f.questions.told, (QStringList{QStringLiteral("Objects"), QStringLiteral("Visited")}));
+        f.click(3);
         QVERIFY(!f.button(1)->isChecked());
-        // Clicking the pressed tool releases it: nothing pressed, nothing said.
-        f.click(5);
-        QCOMPARE(f.questions.told.size(), 2);
-        QVERIFY(!f.button(5)->isChecked());
-    }
-
-    void onePerPressedButtonInOrder()
-    {
-        Fixture f;
-        f.form->findChild<QActionGroup *>()->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-        f.button(6)->setChecked(true);
-        f.button(2)->setChecked(true);
-        f.form->Toolbar1_ButtonClick(f.button(6));
-        QCOMPARE(f.questions.told, (QStringList{QStringLiteral("Markers"), QStringLiteral("Unexplored")}));
+        QCOMPARE(f.form->tool(), PaletteTool::Measure);
+        // Clicking the pressed tool releases it: back to the plain pointer.
+        f.click(3);
+        QCOMPARE(f.form->tool(), PaletteTool::None);
+        f.click(2);
+        QCOMPARE(chosen.size(), 4);
+        const PaletteTool expected[] = {PaletteTool::Objects, PaletteTool::Measure, PaletteTool::None,
+                                        PaletteTool::Markers};
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(chosen.at(i).at(0).value<PaletteTool>(), expected[i]);
     }
 
     void closeAndReopenGivesAFreshPalette()
@@ -100,8 +92,7 @@ private Q_SLOTS:
         QTest::mouseClick(f.form->btnClose, Qt::LeftButton);
         QTRY_VERIFY(f.form.isNull());
 
-        ScriptedQuestions questions;
-        frmToolbar reopened(questions);
+        frmToolbar reopened;
         for (QAction *button : reopened.Buttons)
             QVERIFY(!button->isChecked());
     }

@@ -1,9 +1,12 @@
 #include "ScriptedQuestions.h"
 #include "app/forms/frmMain.h"
+#include "app/toolbar/frmToolbar.h"
 #include "app/widgets/UpDownControl.h"
+#include "map/MeasureOverlay.h"
 #include "map/forms/MapViewController.h"
 #include "map/forms/frmMaplist.h"
 #include "session/transport/SessionTransport.h"
+#include "tokens/markers/MarkerExchange.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -11,6 +14,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QtTest/QTest>
 
 using namespace vellmar;
@@ -49,6 +53,15 @@ private:
 };
 
 QList<map::frmMaplist *> openLists(const frmMain &window) { return window.findChildren<map::frmMaplist *>(); }
+
+int pixelsOf(const QImage &image, QRgb colour)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixel(x, y) == colour ? 1 : 0;
+    return n;
+}
 
 } // namespace
 
@@ -122,6 +135,54 @@ private Q_SLOTS:
         QTRY_VERIFY(openLists(window).isEmpty());
         window.btnMaplist->click();
         QCOMPARE(openLists(window).size(), 1); // a fresh list after closing
+    }
+
+    void paletteToolsActOnTheMap()
+    {
+        WorkingFolder folder;
+        folder.addMap("mapname=Field\r\nmapfile=field.bmp\r\nmap10size=40\r\n", QStringLiteral("field.bmp"),
+                      Qt::darkGreen);
+        ScriptedQuestions questions;
+        frmMain window(questions, noSession);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.btnMaplist->click();
+        map::frmMaplist *list = openLists(window).first();
+        list->lstMap->setCurrentRow(0);
+        list->btnLoad->click();
+        window.btnToolbar->click();
+        auto *palette = window.findChild<app::frmToolbar *>();
+        QVERIFY(palette);
+        const auto choose = [palette](int button) {
+            QTest::mouseClick(palette->Toolbar1->widgetForAction(palette->Buttons.at(std::size_t(button - 1))),
+                              Qt::LeftButton);
+        };
+
+        // Measure: a drag draws the line; choosing another tool takes it away.
+        choose(3);
+        const QRgb red = map::MeasureOverlay::colour().rgb();
+        const QPoint from(60, 60);
+        QTest::mousePress(window.Picture1, Qt::LeftButton, {}, from);
+        QTest::mouseMove(window.Picture1, from + QPoint(120, 0));
+        QTest::mouseRelease(window.Picture1, Qt::LeftButton, {}, from + QPoint(120, 0));
+        QVERIFY(pixelsOf(window.Picture1->canvas(), red) > 100);
+
+        // Markers: a click on one's own marker asks, then removes it.
+        const QPoint spot = *window.mapView().geometry().mapPixel(QPointF(200, 150));
+        window.markerExchange().placeMarker(QStringLiteral("Camp"), spot.x(), spot.y());
+        QCOMPARE(window.state().markers.size(), std::size_t{1});
+        choose(2);
+        QVERIFY(pixelsOf(window.Picture1->canvas(), red) == 0); // another tool: the line is gone
+        questions.yesNoAnswers = {false, true};
+        for (int i = 0; i < 2; ++i) {
+            QTest::mouseMove(window.Picture1, {200, 150});
+            QTest::mouseClick(window.Picture1, Qt::LeftButton, {}, {200, 150});
+        }
+        QCOMPARE(questions.asked.count(QStringLiteral("Remove the marker \"Camp\"?")), 2);
+        QVERIFY(window.state().markers.isEmpty());
+
+        palette->close();
+        QTRY_VERIFY(!window.findChild<app::frmToolbar *>());
     }
 };
 

@@ -82,6 +82,24 @@ bool Peer::say(const QString &text, PlayerId to)
     return m_transport->SendEx(m_id, to, 1, MessageBuffer(bytes));
 }
 
+bool Peer::sendBulk(PlayerId to, const QString &tag, int bytes)
+{
+    QString text = tag + QLatin1Char('|');
+    text.append(QString(std::max(0, bytes - int(text.size()) - 8), u'.'));
+    const QByteArray message = encodeMessage(AppMessage{kBulkType, text});
+    return m_transport->SendEx(m_id, to, kSendBulk, MessageBuffer(message));
+}
+
+QStringList Peer::bulkTags() const
+{
+    QStringList out;
+    for (const auto &e : m_events) {
+        if (e.from != 0 && e.type == kBulkType)
+            out << e.text;
+    }
+    return out;
+}
+
 void Peer::drain()
 {
     // As the application does: the count is taken once per event.
@@ -95,6 +113,8 @@ void Peer::drain()
             e.about = received->message.ReadLong().value_or(0);
         else
             e.text = received->message.ReadString().value_or(QString());
+        if (e.from != 0 && e.type == kBulkType)
+            e.text = e.text.section(QLatin1Char('|'), 0, 0); // megabytes of padding are not worth keeping
         m_events.append(e);
     }
 }

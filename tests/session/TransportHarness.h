@@ -29,6 +29,10 @@ struct Event
 
 TransportSettings fastSettings();
 
+// Bulk data in tests travels as application messages of this type whose text
+// is "<tag>|" followed by padding; only the tag is kept on receipt.
+constexpr std::int32_t kBulkType = 1001;
+
 // A participant's network, made to fail on demand.
 class SimulatedNetwork : public NetworkFaults
 {
@@ -70,6 +74,10 @@ public:
     bool join(const QString &name, std::uint16_t port, const QString &guid = kGuid);
     bool open(const SessionDescription &desc, OpenMode mode, const QString &name);
     bool say(const QString &text, PlayerId to = 0);
+    // In the bulk lane: the text "<tag>|" padded to about `bytes`.
+    bool sendBulk(PlayerId to, const QString &tag, int bytes);
+    // The tags of the bulk data received, in order.
+    QStringList bulkTags() const;
     // Destroys the transport: a clean leave.
     void leave() { m_transport.reset(); }
     // Every connection dropped without a word, as a crash would.

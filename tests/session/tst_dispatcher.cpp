@@ -45,6 +45,7 @@ public:
     std::int32_t CreateEvent() override { return 0; }
     std::optional<PlayerId> CreatePlayer(const QString &) override { return std::nullopt; }
     bool SendEx(PlayerId, PlayerId, int, const MessageBuffer &) override { return false; }
+    bool isMasterPlayer(PlayerId) const override { return false; }
     QList<PlayerEntry> GetDPEnumPlayers(const QString &, int) const override { return {}; }
     QString GetGuidApplication() const override { return {}; }
     QString lastError() const override { return {}; }

@@ -124,6 +124,30 @@ private Q_SLOTS:
         QVERIFY(!parseReject(body(encode(RejectFrame{RejectReason::NotHost, QString(), 3, QString(), 0}))));
     }
 
+    void versionThreeFieldsRoundTripAndRefuseWhatTheyDoNotKnow()
+    {
+        const RosterEntry master{4, QStringLiteral("Ann(DM)"), QStringLiteral("10.0.0.4"), 4002, 13, kRoleMaster};
+        QCOMPARE(parseJoined(body(encode(JoinedFrame{9, master}))), (JoinedFrame{9, master}));
+        const HelloFrame asking{QStringLiteral("{g}"), kProtocolVersion, QStringLiteral("Ann"), 1, kRequestMaster};
+        QCOMPARE(parseHello(body(encode(asking))), asking);
+        const ChallengeFrame challenge{QByteArray(16, 's'), 50000, QByteArray(32, 'n')};
+        QCOMPARE(parseChallenge(body(encode(challenge))), challenge);
+        const ProofFrame proof{QByteArray(32, 'p')};
+        QCOMPARE(parseProof(body(encode(proof))), proof);
+
+        // Bits nobody defined yet, and parameters a member will not spend
+        // its time on.
+        QVERIFY(!parseJoined(body(encode(JoinedFrame{9, RosterEntry{4, QStringLiteral("A"), {}, 1, 1, 2}}))));
+        QVERIFY(
+            !parseHello(body(encode(HelloFrame{QStringLiteral("{g}"), kProtocolVersion, QStringLiteral("A"), 1, 2}))));
+        QVERIFY(!parseChallenge(body(encode(ChallengeFrame{QByteArray(15, 's'), 1, QByteArray(32, 'n')}))));
+        QVERIFY(!parseChallenge(body(encode(ChallengeFrame{QByteArray(16, 's'), 0, QByteArray(32, 'n')}))));
+        QVERIFY(
+            !parseChallenge(body(encode(ChallengeFrame{QByteArray(16, 's'), kMaxKeyRounds + 1, QByteArray(32, 'n')}))));
+        QVERIFY(!parseChallenge(body(encode(ChallengeFrame{QByteArray(16, 's'), 1, QByteArray(31, 'n')}))));
+        QVERIFY(!parseProof(body(encode(ProofFrame{QByteArray(31, 'p')}))));
+    }
+
     void malformedBodiesAreRefused()
     {
         const QByteArray hello =
@@ -139,7 +163,7 @@ private Q_SLOTS:
         lying[6] = '\x7f'; // the guid's length field now claims far more than there is
         QVERIFY(!parseHello(lying));
         QByteArray badUtf8 = body(encode(HelloFrame{QStringLiteral("{g}"), kProtocolVersion, QStringLiteral("AB"), 1}));
-        badUtf8[badUtf8.size() - 3] = '\xff';
+        badUtf8[badUtf8.size() - 4] = '\xff'; // the name's second byte (port and requests follow)
         QVERIFY(!parseHello(badUtf8));
     }
 

@@ -14,6 +14,16 @@ std::optional<QString> ScriptedQuestions::askText(const QString &, const QString
     return answer;
 }
 
+std::optional<QString> ScriptedQuestions::askSecret(const QString &, const QString &prompt)
+{
+    askedSecrets << prompt;
+    if (secretAnswers.empty())
+        return QString();
+    auto answer = secretAnswers.front();
+    secretAnswers.pop_front();
+    return answer;
+}
+
 void ScriptedQuestions::tell(const QString &message)
 {
     asked << message;

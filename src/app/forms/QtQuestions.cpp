@@ -19,6 +19,16 @@ std::optional<QString> QtQuestions::askText(const QString &title, const QString 
     return answer;
 }
 
+std::optional<QString> QtQuestions::askSecret(const QString &title, const QString &prompt)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(m_parent, title.isEmpty() ? programTitle : title, prompt,
+                                                 QLineEdit::Password, QString(), &ok);
+    if (!ok)
+        return std::nullopt;
+    return answer;
+}
+
 void QtQuestions::tell(const QString &message)
 {
     QMessageBox::information(m_parent, programTitle, message, QMessageBox::Ok);

@@ -14,6 +14,7 @@ public:
     void setParent(QWidget *parent) { m_parent = parent; }
 
     std::optional<QString> askText(const QString &title, const QString &prompt, const QString &defaultText) override;
+    std::optional<QString> askSecret(const QString &title, const QString &prompt) override;
     void tell(const QString &message) override;
     bool askYesNo(const QString &message) override;
 

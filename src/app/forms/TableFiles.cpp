@@ -121,10 +121,10 @@ saving::TableSnapshot TableFiles::snapshot() const
     saving::TableSnapshot snapshot;
     snapshot.content = saving::contentOf(m_parts.table.records(), m_parts.turnOrder);
     const map::MapState &state = m_parts.mapState;
-    if (state.mapLoaded && !state.mapName.isEmpty()) {
+    if (state.mapLoaded && !state.name.isEmpty()) {
         // The map this copy loaded itself; the writer hashes its picture.
         snapshot.content.map =
-            table::ShownMap{state.mapName, state.map10Size, state.map10OffsetX, state.map10OffsetY, {}, 0};
+            table::ShownMap{state.name, state.map10Size, state.map10OffsetX, state.map10OffsetY, {}, 0};
         snapshot.pictureFile = state.pictureFile;
     } else if (m_parts.table.shownMap) {
         snapshot.content.map = *m_parts.table.shownMap;
@@ -244,7 +244,7 @@ void TableFiles::restore(const saving::OpenedTable &opened, const QImage &pictur
             state.map10OffsetX = shown.map10OffsetX;
             state.map10OffsetY = shown.map10OffsetY;
             state.picture = picture;
-            state.mapName = shown.name;
+            state.name = shown.name;
             state.pictureFile = opened.pictureFile;
             state.mapLoaded = true;
             m_parts.mapView.mapReplaced();

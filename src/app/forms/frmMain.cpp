@@ -8,24 +8,33 @@
 #include "app/widgets/UpDownControl.h"
 #include "chat/forms/PrivateChats.h"
 #include "chat/forms/frmPartyChat.h"
+#include "combat/TurnOrderExchange.h"
 #include "combat/forms/frmCombat.h"
 #include "core/Questions.h"
 #include "core/Text.h"
+#include "dice/ChatRoller.h"
+#include "dice/RollLog.h"
 #include "dice/forms/frmDiceRoll.h"
+#include "map/MeasureOverlay.h"
 #include "map/forms/MapViewController.h"
 #include "map/forms/frmMaplist.h"
+#include "map/sharing/PictureSupply.h"
+#include "map/sharing/ShownMapExchange.h"
 #include "saving/Preferences.h"
 #include "session/binding/TransportSender.h"
 #include "session/binding/UserNamePrompt.h"
+#include "session/portmap/PortMapper.h"
 #include "session/protocol/Messages.h"
 #include "session/transport/TcpSessionTransport.h"
 #include "tokens/icons/IconCommands.h"
+#include "tokens/icons/ShownIcons.h"
 #include "tokens/icons/forms/CombatTrackerLink.h"
 #include "tokens/icons/forms/QtIconDialogs.h"
 #include "tokens/markers/MarkerExchange.h"
 #include "tokens/markers/forms/frmModifyMarker.h"
 #include "tokens/markers/forms/frmSetMarker.h"
 #include "tokens/pointer/MapPointer.h"
+#include "tokens/pointer/ToolGesture.h"
 #include "ui/DesignFont.h"
 #include "ui/LogLine.h"
 #include "ui/Place.h"
@@ -53,9 +62,15 @@
 namespace vellmar::app {
 
 frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, QWidget *parent)
+    : frmMain(questions, std::move(transportFactory), defaultPictureSupply(), parent)
+{}
+
+frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, PictureSupplyFactory pictureSupply,
+                 QWidget *parent)
     : QMainWindow(parent)
     , m_questions(questions)
     , m_transportFactory(std::move(transportFactory))
+    , m_pictureSupplyFactory(std::move(pictureSupply))
     , m_sounds(std::make_unique<SoundPlayer>())
     , m_client(new QWidget(this))
     , m_markers(std::make_unique<tokens::MarkerExchange>(m_state, [this] { Picture1_Paint(); }))
@@ -67,6 +82,7 @@ frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, 
     setCentralWidget(m_client);
     createMenus();
     createControls();
+    statusBar()->addPermanentWidget(lblInputError);
     statusBar()->showMessage(QStringLiteral("Not in a session"));
     Form_Load();
 
@@ -123,12 +139,19 @@ void frmMain::Form_Load()
     // Loaded without being shown: party lines are collected from the start.
     m_partyChat = new chat::frmPartyChat(m_state.identity(), m_state.outbox(), this);
     m_privateChats = std::make_unique<chat::PrivateChats>(m_state.identity(), m_state.outbox(), *this, this);
+    m_rollLog = std::make_unique<dice::RollLog>();
+    m_chatRoller = std::make_unique<dice::ChatRoller>(m_state.identity(), m_state.outbox(), *m_rollLog);
+    const auto rollCommands = [this](const QString &line) { return m_chatRoller->run(line); };
+    m_partyChat->setCommands(rollCommands);
+    m_privateChats->setCommands(rollCommands);
+    createTableSharing();
     routeReceived();
     m_state.inSession = false;
     m_state.isMaster = true;
     m_state.currentMarker.reset();
     m_state.currentIcon.reset();
     m_pointer = std::make_unique<tokens::MapPointer>(m_state.identity(), m_state.records());
+    m_gesture = std::make_unique<tokens::ToolGesture>(*m_pointer, m_state.identity(), m_state.records());
 
     const auto repaint = [this] { Picture1_Paint(); };
     m_iconDialogs =
@@ -151,6 +174,7 @@ void frmMain::createTableFiles()
     m_tableFiles = std::make_unique<TableFiles>(
         TableFiles::Parts{m_state, m_turnOrder, mapState, *m_mapView, m_questions, [this] { tableReplaced(); }},
         std::make_unique<QtTableFileChooser>(this), this);
+    m_tableFiles->setPictureSupply(m_pictures.get());
     m_tableFiles->addTo(mnuFile, mnuExit);
 }
 
@@ -184,7 +208,8 @@ void frmMain::btnPartyChat_Click() { RestoreWindow(*m_partyChat); }
 void frmMain::btnDiceRolls_Click()
 {
     if (!m_diceRoll) {
-        m_diceRoll = new dice::frmDiceRoll(m_state.identity(), m_state.outbox(), *this, m_questions, this);
+        m_diceRoll = new dice::frmDiceRoll(m_state.identity(), m_state.outbox(), *this, m_questions, this, nullptr,
+                                           m_rollLog.get());
         m_windowPlaces->track(m_diceRoll);
     }
     RestoreWindow(*m_diceRoll);
@@ -195,6 +220,7 @@ void frmMain::btnCombat_Click()
     if (!m_combat) {
         m_combat = new combat::frmCombat(m_turnOrder, m_questions, this);
         m_windowPlaces->track(m_combat);
+        offerShowToPlayers();
     }
     RestoreWindow(*m_combat);
 }
@@ -202,7 +228,8 @@ void frmMain::btnCombat_Click()
 void frmMain::btnToolbar_Click()
 {
     if (!m_toolbar) {
-        m_toolbar = new frmToolbar(m_questions, this);
+        m_toolbar = new frmToolbar(this);
+        connect(m_toolbar, &frmToolbar::toolChosen, this, &frmMain::toolChosen);
         m_windowPlaces->track(m_toolbar);
     }
     RestoreWindow(*m_toolbar);
@@ -248,6 +275,7 @@ void frmMain::Form_Unload()
     // by the transport that a player left.
     m_state.sender = nullptr;
     m_sender.reset();
+    m_portMapper.reset(); // hosting ends: the router forgets the forwarding
     m_directPlay.reset();
 
     // With appClosing set, chat windows close instead of hiding.

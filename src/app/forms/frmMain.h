@@ -2,11 +2,13 @@
 
 #include "app/layout/MainLayout.h"
 #include "combat/TurnOrder.h"
+#include "combat/forms/frmShownTurnOrder.h"
 #include "map/MapState.h"
 #include "map/forms/MapView.h"
 #include "session/binding/Dispatcher.h"
 #include "session/binding/SessionStarter.h"
 #include "table/Table.h"
+#include "tokens/pointer/PaletteTool.h"
 #include "ui/MainWindowApi.h"
 
 #include <QMainWindow>
@@ -31,26 +33,38 @@ namespace vellmar::core {
 class Questions;
 }
 namespace vellmar::session {
+class PortMapper;
 class SessionTransport;
 class TransportSender;
 } // namespace vellmar::session
 namespace vellmar::dice {
+class ChatRoller;
+class RollLog;
 class frmDiceRoll;
-}
+} // namespace vellmar::dice
 namespace vellmar::combat {
+class TurnOrderExchange;
 class frmCombat;
-}
+class frmShownTurnOrder;
+} // namespace vellmar::combat
 namespace vellmar::tokens {
 class CMarker;
 class CombatTrackerLink;
 class IconCommands;
 class MapPointer;
 class MarkerExchange;
+class ShownIcons;
 class QtIconDialogs;
+class ToolGesture;
+struct ToolRequest;
 class frmSetMarker;
 } // namespace vellmar::tokens
 namespace vellmar::map {
+class MapOverlay;
+class MeasureOverlay;
 class MapViewController;
+class PictureSupply;
+class ShownMapExchange;
 class frmMaplist;
 } // namespace vellmar::map
 namespace vellmar::chat {
@@ -78,14 +92,33 @@ public:
     // that keeps every socket on loopback.
     using TransportFactory = std::function<std::unique_ptr<session::SessionTransport>(core::Questions &)>;
 
+    // Makes the picture supply of the shown map; the program's default finds
+    // pictures in its map folder.
+    using PictureSupplyFactory =
+        std::function<std::unique_ptr<map::PictureSupply>(table::Table &, session::Dispatcher &)>;
+    // Finds shown pictures in the map folder only; what windows in tests use.
+    static PictureSupplyFactory defaultPictureSupply();
+    // Also fetches them from the session into a cache in cacheFolder.
+    static PictureSupplyFactory sessionPictureSupply(const QString &cacheFolder);
+
     frmMain(core::Questions &questions, TransportFactory transportFactory, QWidget *parent = nullptr);
+    frmMain(core::Questions &questions, TransportFactory transportFactory, PictureSupplyFactory pictureSupply,
+            QWidget *parent = nullptr);
     ~frmMain() override;
+
+    // Makes the router port mapping when this copy hosts; without one the
+    // port is not mapped (tests pass a fake, or none).
+    using PortMapperFactory = std::function<std::unique_ptr<session::PortMapper>()>;
+    void setPortMapperFactory(PortMapperFactory factory) { m_portMapperFactory = std::move(factory); }
 
     table::Table &state() { return m_state; }
     chat::frmPartyChat &partyChat() { return *m_partyChat; }
     chat::PrivateChats &privateChats() { return *m_privateChats; }
     tokens::MarkerExchange &markerExchange() { return *m_markers; }
     tokens::IconCommands &iconCommands() { return *m_iconCommands; }
+    map::ShownMapExchange &shownMap() { return *m_shownMap; }
+    combat::TurnOrderExchange &turnOrderExchange() { return *m_turnOrder; }
+    combat::frmShownTurnOrder *shownTurnOrder() const { return m_shownTurnOrder; }
     session::SessionTransport *directPlay() const { return m_directPlay.get(); }
     const SoundPlayer &sounds() const { return *m_sounds; }
     std::int32_t eventHandle() const { return m_eventHandle; }
@@ -129,6 +162,7 @@ public:
     QMenu *mnuSession;
     QAction *mnuHostSession;
     QAction *mnuJoinSession;
+    QAction *mnuDownloadMaps;
     QMenu *mnuPlayerMaster;
     QAction *mnuPrivateChat1;
     QAction *mnuDivider1;
@@ -146,6 +180,9 @@ public:
     QAction *mnuModifyMarker;
     QAction *mnuRemoveMarker;
     QAction *mnuQuickMarker;
+    QAction *mnuDivider4;
+    QAction *mnuShowIcon;
+    QAction *mnuShowMap;
 
     // Controls placed directly on the window.
     map::MapView *Picture1;
@@ -156,6 +193,9 @@ public:
     QPlainTextEdit *txtChat;
     QLineEdit *txtInput;
     QPushButton *btnEnter;
+    // In the status bar, right under the input, while a typed command cannot
+    // be read; hidden otherwise.
+    QLabel *lblInputError;
 
     // Controls inside the side panel.
     QPushButton *btnMaplist;
@@ -186,6 +226,7 @@ private:
     void Form_Resize();
     void mnuExit_Click();
     void btnEnter_Click();
+    void showInputError(const QString &error);
     void mnuHostSession_Click();
     void mnuJoinSession_Click();
     void DirectXEvent_DXCallback(std::int32_t eventid);
@@ -206,11 +247,18 @@ private:
     void mnuPlaceMarker_Click();
     void mnuModifyMarker_Click();
     void mnuRemoveMarker_Click();
+    void mnuShowMap_Click();
+    void mnuShowIcon_Click();
+    void mnuDownloadMaps_Click();
     void Picture1_MouseDown(Qt::MouseButtons button, QPointF position);
     void Picture1_MouseMove(QPointF position);
     void Picture1_MouseUp(QPointF position);
     void SelectUnderPointer(QPointF position);
     QPoint pointerMapPosition(QPointF position) const;
+    // The palette's tools on the map.
+    void toolChosen(tokens::PaletteTool tool);
+    void carryOut(const tokens::ToolRequest &request);
+    const map::MapOverlay *measureOverlay();
     void lstPlayer_MouseMove(QPoint position);
     void lstPlayer_MouseDown(Qt::MouseButtons buttons, QPoint position);
     void btnResize_MouseDown(Qt::MouseButton button, int y);
@@ -221,9 +269,18 @@ private:
     void startSession(bool hosting);
     bool beginSession(bool hosting);
     void showWhereToJoin();
+    void startPortMapping(std::uint16_t port);
 
     // Hands each received message type to the subsystem that owns it.
     void routeReceived();
+    // The shared table: what the master shows, and what a late joiner gets.
+    void createTableSharing();
+    void routeTableSharing();
+    void sendTableTo(std::int32_t playerId);
+    void offerShowToPlayers();
+    // The master's player list says who can see the shown map.
+    void markMapReadiness();
+    void showSeenTurnOrder();
     void setBusy(bool busy) override;
 
     void applyLayout();
@@ -233,9 +290,13 @@ private:
 
     core::Questions &m_questions;
     TransportFactory m_transportFactory;
+    PictureSupplyFactory m_pictureSupplyFactory;
     table::Table m_state;
     std::unique_ptr<session::SessionTransport> m_directPlay;
     std::unique_ptr<session::TransportSender> m_sender;
+    PortMapperFactory m_portMapperFactory;
+    std::unique_ptr<session::PortMapper> m_portMapper; // while hosting; removes the mapping when it goes
+    QString m_whereToJoin;
     session::Dispatcher m_dispatcher;
     std::unique_ptr<SoundPlayer> m_sounds;
     std::int32_t m_eventHandle = 0;
@@ -247,6 +308,10 @@ private:
     chat::frmPartyChat *m_partyChat = nullptr;
     // Tool windows exist at most once; closing one discards it.
     QPointer<dice::frmDiceRoll> m_diceRoll;
+    // Every roll this copy saw, kept for the dice window's list, and the
+    // roller of the commands typed in any chat box.
+    std::unique_ptr<dice::RollLog> m_rollLog;
+    std::unique_ptr<dice::ChatRoller> m_chatRoller;
     QPointer<combat::frmCombat> m_combat;
     QPointer<frmToolbar> m_toolbar;
     QPointer<map::frmMaplist> m_maplist;
@@ -255,6 +320,8 @@ private:
     std::unique_ptr<tokens::MarkerExchange> m_markers;
     QPointer<tokens::frmSetMarker> m_setMarker; // kept between uses: it offers the last text
     std::unique_ptr<tokens::MapPointer> m_pointer;
+    std::unique_ptr<tokens::ToolGesture> m_gesture;
+    std::unique_ptr<map::MeasureOverlay> m_measure; // what the last drawing showed of the measuring line
     // Declared in this order so the commands go before what they use.
     std::unique_ptr<tokens::QtIconDialogs> m_iconDialogs;
     std::unique_ptr<tokens::CombatTrackerLink> m_trackerLink;
@@ -263,6 +330,11 @@ private:
     combat::TurnOrder m_turnOrder;
     WindowPlaces *m_windowPlaces = nullptr;
     std::unique_ptr<TableFiles> m_tableFiles;
+    std::unique_ptr<map::PictureSupply> m_pictures;
+    std::unique_ptr<map::ShownMapExchange> m_shownMap;
+    std::unique_ptr<tokens::ShownIcons> m_shownIcons;
+    std::unique_ptr<combat::TurnOrderExchange> m_turnOrderExchange;
+    QPointer<combat::frmShownTurnOrder> m_shownTurnOrder;
 };
 
 } // namespace vellmar::app

@@ -46,6 +46,9 @@ void frmMain::createMenus()
     mnuSession = named(menuBar()->addMenu(QStringLiteral("Session")), "mnuSession");
     mnuHostSession = addNamedAction(mnuSession, "mnuHostSession", QStringLiteral("Host Session"));
     mnuJoinSession = addNamedAction(mnuSession, "mnuJoinSession", QStringLiteral("Join Session"));
+    mnuDownloadMaps = addNamedAction(mnuSession, "mnuDownloadMaps", QStringLiteral("Download Maps the Master Shows"));
+    mnuDownloadMaps->setCheckable(true);
+    mnuDownloadMaps->setChecked(true);
 
     // Pop-up menus, not on the menu bar.
     mnuPlayerMaster = named(new QMenu(this), "mnuPlayerMaster");
@@ -67,6 +70,11 @@ void frmMain::createMenus()
     mnuModifyMarker = addNamedAction(mnuIcon, "mnuModifyMarker", QStringLiteral("Modify Marker"));
     mnuRemoveMarker = addNamedAction(mnuIcon, "mnuRemoveMarker", QStringLiteral("(&R)emove Marker"));
     mnuQuickMarker = addNamedAction(mnuIcon, "mnuQuickMarker", QStringLiteral("(&Q)uick Marker"));
+    // The master's: what the players see of this copy's table.
+    mnuDivider4 = addNamedAction(mnuIcon, "mnuDivider4", QStringLiteral("-"));
+    mnuShowIcon = addNamedAction(mnuIcon, "mnuShowIcon", QStringLiteral("Shown to Players"));
+    mnuShowIcon->setCheckable(true);
+    mnuShowMap = addNamedAction(mnuIcon, "mnuShowMap", QStringLiteral("Show to Players"));
 }
 
 void frmMain::createControls()
@@ -87,6 +95,8 @@ void frmMain::createControls()
     txtInput = named(new QLineEdit(client), "txtInput");
     txtInput->setFont(ui::designFont(9.75));
     txtInput->setEnabled(false);
+    lblInputError = named(new QLabel(this), "lblInputError");
+    lblInputError->hide();
     btnEnter = named(new QPushButton(QStringLiteral("Command4"), client), "btnEnter");
     btnEnter->setDefault(true);
     btnEnter->setFocusPolicy(Qt::NoFocus);
@@ -131,7 +141,10 @@ void frmMain::createControls()
     m_mapView = new map::MapViewController(
         mapState, {Picture1, HmapScroll, vmapScroll, chkShowGrid, Picture2},
         {[this] {
-             return map::MapScene{&m_state.markers, &m_state.icons, m_state.currentMarker.get(), m_state.ownPlayerID};
+             map::MapScene scene{&m_state.markers, &m_state.icons, m_state.currentMarker.get(), m_state.ownPlayerID};
+             scene.shownIcons = &m_state.shownIcons;
+             scene.overRecords = measureOverlay();
+             return scene;
          },
          [this] { return m_layout.resizing(); }},
         this);

@@ -2,14 +2,19 @@
 
 #include "app/forms/WindowPlaces.h"
 #include "app/widgets/UpDownControl.h"
+#include "core/Questions.h"
+#include "map/GridMeasure.h"
+#include "map/MeasureOverlay.h"
 #include "map/forms/MapView.h"
 #include "map/forms/MapViewController.h"
 #include "map/forms/frmMaplist.h"
 #include "tokens/icons/IconCommands.h"
+#include "tokens/icons/ShownIcons.h"
 #include "tokens/markers/MarkerExchange.h"
 #include "tokens/markers/forms/frmModifyMarker.h"
 #include "tokens/markers/forms/frmSetMarker.h"
 #include "tokens/pointer/MapPointer.h"
+#include "tokens/pointer/ToolGesture.h"
 
 #include <QAction>
 #include <QDir>
@@ -20,7 +25,14 @@
 // marker and icon commands of the map's pop-up menu.
 namespace vellmar::app {
 
-void frmMain::Picture1_Paint() { m_mapView->Picture1_Paint(); }
+void frmMain::Picture1_Paint()
+{
+    // Every change to the master's icons ends in a drawing, so that is where
+    // the players are told; a drag is told once, at its release.
+    if (m_shownIcons && !(m_pointer && m_pointer->dragging()))
+        m_shownIcons->sync();
+    m_mapView->Picture1_Paint();
+}
 
 void frmMain::SetHScroll() { m_mapView->SetHScroll(); }
 
@@ -42,6 +54,7 @@ void frmMain::btnMaplist_Click()
     if (!m_maplist)
         return;
     m_windowPlaces->track(m_maplist);
+    offerShowToPlayers();
     m_maplist->show();
     m_maplist->raise();
     m_maplist->activateWindow();
@@ -103,15 +116,31 @@ void frmMain::Picture1_MouseDown(Qt::MouseButtons button, QPointF position)
         mnuRollInitiative->setVisible(rights.iconCommands);
         mnuModifyMarker->setVisible(rights.modifyMarker);
         mnuRemoveMarker->setVisible(rights.removeMarker);
+        const bool showing = m_state.isMaster && m_state.inSession;
+        mnuDivider4->setVisible(showing);
+        mnuShowMap->setVisible(showing);
+        mnuShowIcon->setVisible(showing && rights.iconCommands);
+        mnuShowIcon->setChecked(m_state.currentIcon && m_state.currentIcon->shownToPlayers);
         mnuIcon->popup(Picture1->mapToGlobal(position.toPoint()));
     } else if (button & Qt::LeftButton) {
-        if (m_pointer->beginDrag(pointerMapPosition(position)))
+        if (m_gesture->tool() != tokens::PaletteTool::None) {
+            if (m_gesture->press(pointerMapPosition(position)))
+                Picture1_Paint();
+        } else if (m_pointer->beginDrag(pointerMapPosition(position))) {
+            Picture1->setCursor(Qt::SizeAllCursor);
+        }
+        if (m_pointer->dragging())
             Picture1->setCursor(Qt::SizeAllCursor);
     }
 }
 
 void frmMain::Picture1_MouseMove(QPointF position)
 {
+    if (m_gesture->held()) {
+        if (m_gesture->move(pointerMapPosition(position)))
+            Picture1_Paint();
+        return;
+    }
     if (m_pointer->dragging()) {
         // Nothing is sent while the drag lasts; the release announces it.
         if (m_pointer->dragTo(pointerMapPosition(position)))
@@ -123,6 +152,16 @@ void frmMain::Picture1_MouseMove(QPointF position)
 
 void frmMain::Picture1_MouseUp(QPointF position)
 {
+    if (m_gesture->held()) {
+        Picture1->unsetCursor();
+        bool repaint = false;
+        const tokens::ToolRequest request = m_gesture->release(pointerMapPosition(position), repaint);
+        if (repaint)
+            Picture1_Paint();
+        carryOut(request);
+        SelectUnderPointer(position);
+        return;
+    }
     if (!m_pointer->dragging())
         return;
     Picture1->unsetCursor();
@@ -155,5 +194,57 @@ void frmMain::mnuModifyMarker_Click()
 }
 
 void frmMain::mnuRemoveMarker_Click() { m_markers->removeCurrentMarker(); }
+
+void frmMain::toolChosen(tokens::PaletteTool tool)
+{
+    const bool wasMeasuring = m_gesture->measured().has_value();
+    m_gesture->setTool(tool);
+    if (wasMeasuring)
+        Picture1_Paint(); // the line goes
+}
+
+void frmMain::carryOut(const tokens::ToolRequest &request)
+{
+    using Kind = tokens::ToolRequest::Kind;
+    switch (request.kind) {
+    case Kind::None:
+        break;
+    case Kind::AnnounceMarker:
+        BroadcastUpdateMarker(*request.marker);
+        break;
+    case Kind::PlaceIcon:
+        menuMapX = request.at.x();
+        menuMapY = request.at.y();
+        mnuPlaceIcon_Click();
+        break;
+    case Kind::PlaceMarker:
+        menuMapX = request.at.x();
+        menuMapY = request.at.y();
+        mnuPlaceMarker_Click();
+        break;
+    case Kind::RemoveIcon:
+        if (m_state.currentIcon
+            && m_questions.askYesNo(QStringLiteral("Remove the icon \"%1\"?").arg(m_state.currentIcon->name)))
+            mnuRemoveIcon_Click();
+        break;
+    case Kind::RemoveMarker:
+        if (m_state.currentMarker
+            && m_questions.askYesNo(QStringLiteral("Remove the marker \"%1\"?").arg(m_state.currentMarker->info)))
+            mnuRemoveMarker_Click();
+        break;
+    }
+}
+
+const map::MapOverlay *frmMain::measureOverlay()
+{
+    const auto line = m_gesture ? m_gesture->measured() : std::nullopt;
+    if (!line) {
+        m_measure.reset();
+        return nullptr;
+    }
+    const QString label = map::GridMeasure(mapState.map10Size).label(line->from, line->to);
+    m_measure = std::make_unique<map::MeasureOverlay>(line->from, line->to, label);
+    return m_measure.get();
+}
 
 } // namespace vellmar::app

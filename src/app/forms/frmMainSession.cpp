@@ -7,11 +7,14 @@
 #include "chat/forms/PrivateChats.h"
 #include "chat/forms/frmPartyChat.h"
 #include "core/Text.h"
+#include "dice/ChatRoller.h"
+#include "dice/RollLog.h"
 #include "dice/RollReceiving.h"
 #include "saving/Preferences.h"
 #include "session/binding/SessionIdentity.h"
 #include "session/binding/TransportSender.h"
 #include "session/binding/UserNamePrompt.h"
+#include "session/portmap/PortMapper.h"
 #include "session/protocol/Messages.h"
 #include "session/transport/TcpSessionTransport.h"
 #include "tokens/markers/MarkerExchange.h"
@@ -42,13 +45,28 @@ const QString leaveSound = QStringLiteral("Sounds/doorshut.wav");
 void frmMain::btnEnter_Click()
 {
     const QString text = core::trimSpaces(txtInput->text());
-    if (!text.isEmpty()) {
+    const chat::CommandResult command = text.isEmpty() ? chat::CommandResult{} : m_chatRoller->run(text);
+    if (command.kind == chat::CommandResult::Kind::refused) {
+        showInputError(command.error); // the line stays for mending
+        return;
+    }
+    showInputError(QString());
+    if (command.kind == chat::CommandResult::Kind::done) {
+        for (const QString &line : command.lines)
+            Display(line);
+    } else if (!text.isEmpty()) {
         const bool sent = m_state.sendToAll(session::MSG_CHAT, text);
         Display(chat::saidLine(m_state.userName, text));
         if (m_state.inSession && !sent)
             Display(chat::lineNotSentLine());
     }
     txtInput->clear();
+}
+
+void frmMain::showInputError(const QString &error)
+{
+    lblInputError->setText(error);
+    lblInputError->setHidden(error.isEmpty());
 }
 
 void frmMain::mnuPrivateChat1_Click()
@@ -121,6 +139,7 @@ bool frmMain::beginSession(bool hosting)
 
     m_eventHandle = outcome.eventHandle;
     m_state.ownPlayerID = outcome.ownPlayerID;
+    m_state.userName = outcome.registeredName;
     // Icons never leave this copy, so those placed before the session had no
     // player id yet are this participant's own.
     for (const auto &icon : m_state.icons.records()) {
@@ -130,23 +149,34 @@ bool frmMain::beginSession(bool hosting)
     m_sender = std::make_unique<session::TransportSender>(*m_directPlay, m_state.ownPlayerID);
     m_state.sender = m_sender.get();
 
-    setWindowTitle(m_state.userName + (hosting ? u" (Master)" : u" (Player)"));
+    // The host stamped the roles when it let each player in: the hosting
+    // copy's player, or the joiner a host without a player gave the role to.
+    m_state.isMaster = m_directPlay->isMasterPlayer(m_state.ownPlayerID);
+    m_state.masterPlayerID = 0;
+    for (const auto &player : m_directPlay->GetDPEnumPlayers(m_directPlay->GetGuidApplication(), 0)) {
+        if (m_directPlay->isMasterPlayer(player.id))
+            m_state.masterPlayerID = player.id;
+    }
+    if (hosting && !m_state.isMaster)
+        qCWarning(lcApp, "hosting as player %d, but the transport did not make it the master", m_state.ownPlayerID);
+    setWindowTitle(m_state.userName + (m_state.isMaster ? u" (Master)" : u" (Player)"));
     RefreshPlayerList();
     txtInput->setEnabled(true);
     btnPartyChat->setEnabled(true);
     m_state.inSession = true;
-    m_state.isMaster = hosting;
-    m_state.masterPlayerID = hosting ? m_state.ownPlayerID : session::identity::masterPlayerId;
-    if (hosting && m_state.ownPlayerID != session::identity::masterPlayerId)
-        qCWarning(lcApp, "hosting as player %d: the others take player %d for the master", m_state.ownPlayerID,
-                  session::identity::masterPlayerId);
-    if (hosting) {
+    if (m_state.isMaster) {
         lblRollVal->show();
         txtRollVal->show();
-        showWhereToJoin();
-    } else {
-        statusBar()->showMessage(QStringLiteral("Joined as a player"));
+        offerShowToPlayers();
     }
+    if (hosting)
+        showWhereToJoin();
+    else if (m_state.isMaster)
+        statusBar()->showMessage(QStringLiteral("Joined as the game master"));
+    else if (m_state.userName.endsWith(u"(DM)"))
+        statusBar()->showMessage(QStringLiteral("Another player became game master first; joined as a player"));
+    else
+        statusBar()->showMessage(QStringLiteral("Joined as a player"));
     // Messages can arrive while the set-up still waits on the network; they
     // are handled only now, with the own id and the role in place.
     connect(m_directPlay.get(), &session::SessionTransport::receiveEvent, this, &frmMain::DirectXEvent_DXCallback);
@@ -167,7 +197,23 @@ void frmMain::showWhereToJoin()
     }
     if (addresses.isEmpty())
         addresses << u"127.0.0.1:" + QString::number(tcp->hostPort());
-    statusBar()->showMessage(u"Hosting - players can join at " + addresses.join(QStringLiteral(", ")));
+    m_whereToJoin = u"Hosting - players can join at " + addresses.join(QStringLiteral(", "));
+    statusBar()->showMessage(m_whereToJoin);
+    startPortMapping(tcp->hostPort());
+}
+
+void frmMain::startPortMapping(std::uint16_t port)
+{
+    // Players outside the home network reach the host only through the
+    // router; the answer comes later and never holds up the window.
+    if (!m_portMapperFactory)
+        return;
+    m_portMapper = m_portMapperFactory();
+    connect(m_portMapper.get(), &session::PortMapper::finished, this, [this](const session::PortMapResult &result) {
+        statusBar()->showMessage(m_whereToJoin + u"; " + session::portMapStatus(result));
+    });
+    statusBar()->showMessage(m_whereToJoin + u"; " + session::portMapPending());
+    m_portMapper->start(port);
 }
 
 void frmMain::DirectXEvent_DXCallback(std::int32_t)
@@ -186,6 +232,7 @@ void frmMain::RefreshPlayerList()
         auto *entry = new QListWidgetItem(player.shortName, lstPlayer);
         entry->setData(Qt::UserRole, player.id);
     }
+    markMapReadiness();
 }
 
 void frmMain::routeReceived()
@@ -203,8 +250,20 @@ void frmMain::routeReceived()
                                        [this] { return m_state.isMaster; },
                                        [this] { return txtRollVal->text(); },
                                        [this](const QString &line) { Display(line); },
+                                       [this](const QString &line) { m_rollLog->append(line); },
                                    });
     m_markers->route(m_dispatcher);
+    routeTableSharing();
+    // A master who joins later (a host without a player gives the role on
+    // request) counts from its arrival; one who left no longer counts.
+    m_dispatcher.onNotice(session::NOTICE_PLAYER_CREATED, [this](session::PlayerId about) {
+        if (m_directPlay && m_directPlay->isMasterPlayer(about))
+            m_state.masterPlayerID = about;
+    });
+    m_dispatcher.onNotice(session::NOTICE_PLAYER_DESTROYED, [this](session::PlayerId about) {
+        if (about == m_state.masterPlayerID)
+            m_state.masterPlayerID = 0;
+    });
     m_dispatcher.onNotice(session::NOTICE_PLAYER_CREATED, [this] {
         RefreshPlayerList();
         m_sounds->play(joinSound);

@@ -1,11 +1,11 @@
 #include "frmToolbar.h"
 
-#include "core/Questions.h"
 #include "ui/DesignFont.h"
 #include "ui/Twips.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QCloseEvent>
 #include <QPushButton>
 #include <QToolBar>
 
@@ -15,15 +15,14 @@ namespace {
 
 struct ToolButton
 {
+    tokens::PaletteTool tool;
     QString caption;
     QString toolTip;
 };
 
 } // namespace
 
-frmToolbar::frmToolbar(core::Questions &questions, QWidget *parent)
-    : QWidget(parent, Qt::Window)
-    , m_questions(questions)
+frmToolbar::frmToolbar(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("frmToolbar"));
     setWindowTitle(QStringLiteral("Toolbar"));
@@ -50,45 +49,46 @@ void frmToolbar::createToolbar()
     Toolbar1->setMovable(false);
     Toolbar1->setGeometry(0, 0, width(), ui::twipsToPixels(2160) - 2);
 
-    // One group in which the clicked tool stays pressed, so each click names
-    // the tool in use; clicking the pressed tool again releases it.
+    // One group in which the clicked tool stays pressed; clicking the pressed
+    // tool again releases it.
     m_toolGroup = new QActionGroup(this);
     m_toolGroup->setObjectName(QStringLiteral("ToolGroup"));
     m_toolGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
 
+    using tokens::PaletteTool;
     const std::array<ToolButton, buttonCount> buttons{{
-        {QStringLiteral("Objects"), QStringLiteral("Allows you to add, remove and position objects")},
-        {QStringLiteral("Markers"), QStringLiteral("Place or remove a marker")},
-        {QString(), QString()},
-        {QStringLiteral("Visible"), QStringLiteral("Set area as visible")},
-        {QStringLiteral("Visited"), QStringLiteral("Set area as visited (grayed)")},
-        {QStringLiteral("Unexplored"), QStringLiteral("Set area as unexplored (black)")},
+        {PaletteTool::Objects, QStringLiteral("Objects"),
+         QStringLiteral("Allows you to add, remove and position objects")},
+        {PaletteTool::Markers, QStringLiteral("Markers"), QStringLiteral("Place or remove a marker")},
+        {PaletteTool::Measure, QStringLiteral("Measure"),
+         QStringLiteral("Drag on the map to measure a distance in grid cells")},
     }};
     for (int i = 0; i < buttonCount; ++i) {
         const ToolButton &b = buttons[static_cast<std::size_t>(i)];
-        QAction *action = nullptr;
-        if (b.caption.isEmpty()) {
-            // The captionless third button only parts the object tools from
-            // the area tools.
-            action = Toolbar1->addSeparator();
-        } else {
-            action = Toolbar1->addAction(b.caption);
-            action->setToolTip(b.toolTip);
-            action->setCheckable(true);
-            m_toolGroup->addAction(action);
-        }
+        QAction *action = Toolbar1->addAction(b.caption);
+        action->setToolTip(b.toolTip);
+        action->setCheckable(true);
+        action->setData(static_cast<int>(b.tool));
+        m_toolGroup->addAction(action);
         action->setObjectName(u"Button" + QString::number(i + 1));
         Buttons[static_cast<std::size_t>(i)] = action;
     }
     connect(Toolbar1, &QToolBar::actionTriggered, this, &frmToolbar::Toolbar1_ButtonClick);
 }
 
-void frmToolbar::Toolbar1_ButtonClick(QAction *)
+tokens::PaletteTool frmToolbar::tool() const
 {
-    for (QAction *button : Buttons) {
-        if (button->isChecked())
-            m_questions.tell(button->text());
-    }
+    const QAction *pressed = m_toolGroup->checkedAction();
+    return pressed ? static_cast<tokens::PaletteTool>(pressed->data().toInt()) : tokens::PaletteTool::None;
+}
+
+void frmToolbar::Toolbar1_ButtonClick(QAction *) { Q_EMIT toolChosen(tool()); }
+
+void frmToolbar::closeEvent(QCloseEvent *event)
+{
+    if (tool() != tokens::PaletteTool::None)
+        Q_EMIT toolChosen(tokens::PaletteTool::None);
+    QWidget::closeEvent(event);
 }
 
 void frmToolbar::btnClose_Click() { close(); }

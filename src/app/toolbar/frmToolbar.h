@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tokens/pointer/PaletteTool.h"
+
 #include <QWidget>
 
 #include <array>
@@ -9,38 +11,41 @@ class QActionGroup;
 class QPushButton;
 class QToolBar;
 
-namespace vellmar::core {
-class Questions;
-}
-
 namespace vellmar::app {
 
-// The tool palette: six map-tool buttons that only report which one is
-// pressed, and "Close". The window deletes itself when closed, so every
-// opening starts with no tool pressed.
+// The tool palette: the map tools, at most one pressed, and "Close". The
+// window deletes itself when closed, so every opening starts with no tool
+// pressed; the main window then goes back to the plain pointer.
 class frmToolbar final : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmToolbar(core::Questions &questions, QWidget *parent = nullptr);
+    explicit frmToolbar(QWidget *parent = nullptr);
     ~frmToolbar() override;
 
-    static constexpr int buttonCount = 6;
+    // Fog tools join after these, below a separator.
+    static constexpr int buttonCount = 3;
 
     QToolBar *Toolbar1;
-    // Index 0 here is button 1 of the palette; button 3 is a separator.
+    // Index 0 here is button 1 of the palette.
     std::array<QAction *, buttonCount> Buttons{};
     QPushButton *btnClose;
 
-    // Tells the caption of every pressed button, first to last. The clicked
-    // button itself does not matter: the pressed states say it all.
+    // The pressed tool, or None when the click released it.
+    tokens::PaletteTool tool() const;
     void Toolbar1_ButtonClick(QAction *Button);
+
+Q_SIGNALS:
+    void toolChosen(vellmar::tokens::PaletteTool tool);
+
+protected:
+    // Closing puts the plain pointer back: the window goes with its tools.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void createToolbar();
     void btnClose_Click();
 
-    core::Questions &m_questions;
     QActionGroup *m_toolGroup;
 };
 

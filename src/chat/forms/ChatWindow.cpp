@@ -8,6 +8,7 @@
 #include "ui/Place.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -23,6 +24,8 @@ namespace {
 constexpr int frameWidth = 120;
 constexpr int frameHeight = 510;
 constexpr int minimumOuterHeight = 1500;
+// The error line under the input takes this much from the conversation.
+constexpr int errorLineHeight = 240;
 
 QFont chatFont() { return ui::designFont(9.75); }
 
@@ -32,6 +35,7 @@ ChatWindow::ChatWindow(const table::Identity &identity, table::Outbox &outbox, c
     : QWidget(parent, Qt::Window)
     , txtChat(new QPlainTextEdit(this))
     , txtInput(new QLineEdit(this))
+    , lblInputError(new QLabel(this))
     , m_identity(identity)
     , m_outbox(outbox)
     , m_defaultButton(new QPushButton(design.buttonCaption, this))
@@ -44,6 +48,8 @@ ChatWindow::ChatWindow(const table::Identity &identity, table::Outbox &outbox, c
     txtChat->viewport()->installEventFilter(this);
     txtInput->setObjectName(QStringLiteral("txtInput"));
     txtInput->setFont(chatFont());
+    lblInputError->setObjectName(QStringLiteral("lblInputError"));
+    lblInputError->hide();
     m_defaultButton->setObjectName(QString::fromLatin1(design.buttonName));
     m_defaultButton->setDefault(true);
     m_defaultButton->setFocusPolicy(Qt::NoFocus);
@@ -66,7 +72,16 @@ void ChatWindow::Display(const QString &p_Text) { ui::appendLogLine(*txtChat, p_
 void ChatWindow::SendLine()
 {
     const QString text = core::trimSpaces(txtInput->text());
-    if (!text.isEmpty()) {
+    const CommandResult command = m_commands && !text.isEmpty() ? m_commands(text) : CommandResult{};
+    if (command.kind == CommandResult::Kind::refused) {
+        showInputError(command.error); // the line stays for mending
+        return;
+    }
+    showInputError(QString());
+    if (command.kind == CommandResult::Kind::done) {
+        for (const QString &line : command.lines)
+            Display(line);
+    } else if (!text.isEmpty()) {
         const QString ownLine = saidLine(m_identity.userName, text);
         if (sendText(text))
             Display(ownLine);
@@ -74,6 +89,15 @@ void ChatWindow::SendLine()
             showSendFailure(ownLine);
     }
     txtInput->clear();
+}
+
+void ChatWindow::showInputError(const QString &error)
+{
+    if (error.isEmpty() == lblInputError->isHidden())
+        return;
+    lblInputError->setText(error);
+    lblInputError->setHidden(error.isEmpty());
+    Form_Resize();
 }
 
 void ChatWindow::showSendFailure(const QString &ownLine)
@@ -112,6 +136,11 @@ void ChatWindow::Form_Resize()
     ui::TwipRect chat = m_design.chat;
     chat.height = height - m_design.chatHeightLessThan;
     chat.width = width - 150;
+    if (!lblInputError->isHidden()) {
+        input.top -= errorLineHeight;
+        chat.height -= errorLineHeight;
+        ui::place(lblInputError, {input.left, input.top + input.height, input.width, errorLineHeight});
+    }
     ui::TwipRect button = m_design.button;
     button.left = m_design.buttonHiddenLeft;
     ui::place(txtInput, input);

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "chat/LineCommands.h"
 #include "ui/Twips.h"
 
 #include <QWidget>
 
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -40,9 +42,13 @@ public:
 
     // Appends one line to the conversation.
     void Display(const QString &p_Text);
+    // Commands typed in the input are offered here before a line is sent.
+    void setCommands(LineCommands commands) { m_commands = std::move(commands); }
 
     QPlainTextEdit *txtChat;
     QLineEdit *txtInput;
+    // Under the input while a typed command cannot be read; hidden otherwise.
+    QLabel *lblInputError;
 
 protected:
     // Sends the trimmed, non-empty text; false when the session refused it.
@@ -61,8 +67,10 @@ protected:
 private:
     void SendLine();
     void Form_Resize();
+    void showInputError(const QString &error);
 
     Design m_design;
+    LineCommands m_commands;
 };
 
 } // namespace vellmar::chat

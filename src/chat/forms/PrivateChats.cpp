@@ -38,9 +38,19 @@ void PrivateChats::receive(std::int32_t from, const QString &senderName, const Q
     window->Display(saidLine(senderName, text));
 }
 
+void PrivateChats::setCommands(LineCommands commands)
+{
+    m_commands = std::move(commands);
+    for (Form2 *window : std::as_const(m_windows)) {
+        if (window)
+            window->setCommands(m_commands);
+    }
+}
+
 Form2 *PrivateChats::open(std::int32_t playerId, const QString &partnerName)
 {
     auto *window = new Form2(m_identity, m_outbox, playerId, partnerName, m_owner);
+    window->setCommands(m_commands);
     m_windows.insert(playerId, window);
     return window;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chat/LineCommands.h"
+
 #include <QMap>
 #include <QPointer>
 #include <QString>
@@ -33,6 +35,9 @@ public:
     // A private line arrived: its window comes up with the line in it.
     void receive(std::int32_t from, const QString &senderName, const QString &text);
 
+    // The commands every private chat box accepts, the open ones included.
+    void setCommands(LineCommands commands);
+
     Form2 *find(std::int32_t playerId) const;
     int count() const { return static_cast<int>(m_windows.size()); }
 
@@ -44,6 +49,7 @@ private:
     ui::MainWindowApi &m_mainWindow;
     QWidget *m_owner;
     QMap<std::int32_t, QPointer<Form2>> m_windows;
+    LineCommands m_commands;
 };
 
 } // namespace vellmar::chat

@@ -5,6 +5,7 @@
 #include "ui/DesignFont.h"
 #include "ui/Twips.h"
 
+#include <QCheckBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -114,6 +115,15 @@ void frmCombat::createEntryControls()
     txtInitiative->setPlaceholderText(QStringLiteral("Roll"));
     btnAdd = button(this, QStringLiteral("btnAdd"), QStringLiteral("Add"), at(2760, 3300, 735, 285));
     lblRound = label(this, QStringLiteral("lblRound"), QString(), 120, 3690, 1815);
+    chkShow = named(new QCheckBox(QStringLiteral("Show to Players"), this), QStringLiteral("chkShow"));
+    chkShow->setGeometry(at(120, 3900, 1815, 255));
+    chkShow->hide();
+}
+
+void frmCombat::offerShowToPlayers(bool shown)
+{
+    chkShow->setChecked(shown);
+    chkShow->show();
 }
 
 void frmCombat::connectControls()
@@ -124,6 +134,7 @@ void frmCombat::connectControls()
     connect(btnMoveDown, &QPushButton::clicked, this, &frmCombat::btnMoveDown_Click);
     connect(btnTest, &QPushButton::clicked, this, &frmCombat::btnTest_Click);
     connect(btnAdd, &QPushButton::clicked, this, &frmCombat::btnAdd_Click);
+    connect(chkShow, &QCheckBox::clicked, this, &frmCombat::showToPlayersToggled);
     // Enter in either entry box adds the row, so a list can be typed quickly.
     connect(txtParticipant, &QLineEdit::returnPressed, this, &frmCombat::btnAdd_Click);
     connect(txtInitiative, &QLineEdit::returnPressed, this, &frmCombat::btnAdd_Click);
@@ -204,6 +215,7 @@ void frmCombat::ShowRows()
     for (qsizetype i = 0; i < m_order.size(); ++i)
         lstTurn->item(static_cast<int>(i))->setText(m_order.rowText(i));
     lblRound->setText(u"Round " + QString::number(m_order.round()));
+    Q_EMIT orderChanged();
 }
 
 } // namespace vellmar::combat

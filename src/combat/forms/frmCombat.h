@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -38,6 +39,9 @@ public:
     const TurnOrder &turnOrder() const { return m_order; }
     // Shows the order again after it was replaced from outside.
     void refresh() { ShowRows(); }
+    // The master's copy in a session: offers "Show to Players", checked as
+    // given.
+    void offerShowToPlayers(bool shown);
 
     QPushButton *Command1;
     QPushButton *btnCombat;
@@ -54,6 +58,12 @@ public:
     QLineEdit *txtInitiative;
     QPushButton *btnAdd;
     QLabel *lblRound;
+    QCheckBox *chkShow; // hidden unless offered
+
+Q_SIGNALS:
+    // The list, the turn or the round may have changed.
+    void orderChanged();
+    void showToPlayersToggled(bool shown);
 
 private:
     void createControls();

@@ -5,6 +5,7 @@
 #include "dice/PreparedRow.h"
 #include "dice/Random.h"
 #include "dice/Roll.h"
+#include "dice/RollLog.h"
 #include "session/protocol/Messages.h"
 #include "table/Outbox.h"
 #include "ui/DesignFont.h"
@@ -12,7 +13,9 @@
 #include "ui/MainWindowApi.h"
 #include "ui/Twips.h"
 
+#include <QClipboard>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -49,12 +52,15 @@ QString indexed(const QString &name, int index) { return name + u'(' + QString::
 } // namespace
 
 frmDiceRoll::frmDiceRoll(const table::Identity &identity, table::Outbox &outbox, ui::MainWindowApi &mainWindow,
-                         core::Questions &questions, QWidget *parent, std::unique_ptr<UniformSource> source)
+                         core::Questions &questions, QWidget *parent, std::unique_ptr<UniformSource> source,
+                         RollLog *log)
     : QWidget(parent, Qt::Window)
     , m_identity(identity)
     , m_outbox(outbox)
     , m_mainWindow(mainWindow)
     , m_questions(questions)
+    , m_shownLog(std::make_unique<RollLog>())
+    , m_log(log ? log : m_shownLog.get())
 {
     setObjectName(QStringLiteral("frmDiceRoll"));
     setWindowTitle(QStringLiteral("Dice Rolls"));
@@ -65,6 +71,11 @@ frmDiceRoll::frmDiceRoll(const table::Identity &identity, table::Outbox &outbox,
     createControls();
     connectControls();
     Form_Load(std::move(source));
+    // The window's list starts empty and is lost on closing; while it is open
+    // it takes every roll this copy sees, from this window or from chat.
+    if (m_log != m_shownLog.get())
+        connect(m_log, &RollLog::appended, m_shownLog.get(), &RollLog::append);
+    connect(m_shownLog.get(), &RollLog::appended, this, &frmDiceRoll::AddRollLine);
 }
 
 frmDiceRoll::~frmDiceRoll() = default;
@@ -99,6 +110,8 @@ void frmDiceRoll::createControls()
     txtRolls->setUndoRedoEnabled(false);
     txtRolls->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtRolls->setGeometry(at(120, 2640, 4215, 1335));
+    btnCopyLog = button(this, QStringLiteral("btnCopyLog"), QStringLiteral("Copy log"), at(3480, 2040, 855, 495));
+    btnCopyLog->setAutoDefault(false);
 
     Frame1 = new QGroupBox(QStringLiteral("Special 20's"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
@@ -146,6 +159,7 @@ void frmDiceRoll::connectControls()
     connect(btn20, &QPushButton::clicked, this, &frmDiceRoll::btn20_Click);
     connect(btnRoll, &QPushButton::clicked, this, &frmDiceRoll::btnRoll_Click);
     connect(btnQuickRoll20, &QPushButton::clicked, this, &frmDiceRoll::btnQuickRoll20_Click);
+    connect(btnCopyLog, &QPushButton::clicked, this, &frmDiceRoll::btnCopyLog_Click);
     for (int i = 0; i < preparedRowCount; ++i)
         connect(btnRollIt[i], &QPushButton::clicked, this, [this, i] { btnRollIt_Click(i); });
 }
@@ -203,7 +217,7 @@ void frmDiceRoll::btnRollIt_Click(int Index)
 void frmDiceRoll::RollDice(const QString &description, std::int16_t modifier)
 {
     const QString text = rollText(rollDice(m_dice, *m_source, description, modifier));
-    AddRollLine(rollLogLine(text));
+    m_log->append(rollLogLine(text));
     if (isAnnounced(m_identity.inSession, m_identity.isMaster)) {
         // The roll stays in the log either way; the chat pane says it went nowhere.
         if (!m_outbox.sendToAll(session::MSG_DICE_ROLL, text))
@@ -214,6 +228,8 @@ void frmDiceRoll::RollDice(const QString &description, std::int16_t modifier)
     m_dice.clear();
     showCounts();
 }
+
+void frmDiceRoll::btnCopyLog_Click() { QGuiApplication::clipboard()->setText(m_shownLog->text()); }
 
 void frmDiceRoll::AddRollLine(const QString &text) { ui::appendLogLine(*txtRolls, text); }
 

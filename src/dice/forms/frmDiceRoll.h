@@ -30,17 +30,22 @@ class Questions;
 
 namespace vellmar::dice {
 
+class RollLog;
+
 // The dice roller window: collect dice, roll them, read the results in the
 // window's own log. A player's rolls in a session are also announced to
-// everybody; the game master's stay in this window. The window deletes
-// itself when closed, losing its counts, prepared rows and log.
+// everybody; the game master's stay in this window. The roll list shows a
+// roll log: the main window's, which also keeps the rolls from chat and
+// outlives the window, or one of the window's own. The window deletes itself
+// when closed, losing its counts and prepared rows.
 class frmDiceRoll final : public QWidget
 {
     Q_OBJECT
 public:
     // Seeds its generator from the clock; tests pass a seeded source instead.
     frmDiceRoll(const table::Identity &identity, table::Outbox &outbox, ui::MainWindowApi &mainWindow,
-                core::Questions &questions, QWidget *parent = nullptr, std::unique_ptr<UniformSource> source = nullptr);
+                core::Questions &questions, QWidget *parent = nullptr, std::unique_ptr<UniformSource> source = nullptr,
+                RollLog *log = nullptr);
     ~frmDiceRoll() override;
 
     // One die face from 1 to sides.
@@ -63,6 +68,7 @@ public:
     QPushButton *btnRoll;
     QPushButton *btnQuickRoll20;
     QPlainTextEdit *txtRolls;
+    QPushButton *btnCopyLog;
     QGroupBox *Frame1;
     std::array<QLabel *, preparedRowCount> LabelDesc{};
     std::array<QLineEdit *, preparedRowCount> txtDescription{};
@@ -85,6 +91,7 @@ private:
     void btnRoll_Click();
     void btnQuickRoll20_Click();
     void btnRollIt_Click(int Index);
+    void btnCopyLog_Click();
 
     void addDie(std::size_t kind);
     void RollDice(const QString &description, std::int16_t modifier);
@@ -96,6 +103,9 @@ private:
     ui::MainWindowApi &m_mainWindow;
     core::Questions &m_questions;
     std::unique_ptr<UniformSource> m_source;
+    // What this window shows; rolls reach it through m_log, the copy's feed.
+    std::unique_ptr<RollLog> m_shownLog;
+    RollLog *m_log;
     DiceCollection m_dice;
     std::array<QLineEdit *, kindCount> m_countBoxes{};
 };

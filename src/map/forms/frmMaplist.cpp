@@ -69,6 +69,7 @@ frmMaplist::frmMaplist(MapState &state, MapViewController &view, core::Questions
     createControls();
     connect(btnLoad, &QPushButton::clicked, this, &frmMaplist::btnLoad_Click);
     connect(btnCancel, &QPushButton::clicked, this, &frmMaplist::btnCancel_Click);
+    connect(btnShow, &QPushButton::clicked, this, &frmMaplist::btnShow_Click);
     connect(lstMap, &QListWidget::itemDoubleClicked, this, &frmMaplist::lstMap_DblClick);
 }
 
@@ -81,6 +82,22 @@ void frmMaplist::createControls()
     lstMap->setGeometry(ui::toPixels({120, 120, 2415, 1815}));
     btnLoad = button(this, QStringLiteral("btnLoad"), QStringLiteral("Load"), {120, 2040, 1215, 495});
     btnCancel = button(this, QStringLiteral("btnCancel"), QStringLiteral("Close"), {1440, 2040, 1095, 495});
+    btnShow = button(this, QStringLiteral("btnShow"), QStringLiteral("Show to Players"), {120, 2640, 2415, 495});
+    btnShow->hide();
+}
+
+void frmMaplist::setShowToPlayers(std::function<void()> show)
+{
+    m_showToPlayers = std::move(show);
+    btnShow->setVisible(bool(m_showToPlayers));
+    setFixedSize(ui::twipsToPixels(2730), ui::twipsToPixels(m_showToPlayers ? 3240 : 2640));
+}
+
+void frmMaplist::btnShow_Click()
+{
+    // Shows the map that is loaded, which need not be the one selected.
+    if (m_showToPlayers)
+        m_showToPlayers();
 }
 
 QString frmMaplist::indexPath() const { return m_mapFolder.filePath(QStringLiteral("mapindex.txt")); }
@@ -130,17 +147,16 @@ void frmMaplist::btnLoad_Click()
     QStringList problems;
     {
         const BusyPointer busy;
-        // An entry without a picture line keeps the picture (and its file).
-        std::optional<QString> pictureFile;
-        problems = applyMapEntry(m_state, *entry, [this, &pictureFile](const QString &fileName) {
-            const QString path = picturePath(fileName);
-            PictureLoad load = loadMapPicture(path);
-            pictureFile = load.picture.isNull() ? QString() : path;
+        QString readFrom;
+        problems = applyMapEntry(m_state, *entry, [this, &readFrom](const QString &fileName) {
+            PictureLoad load = loadMapPicture(picturePath(fileName));
+            if (!load.picture.isNull())
+                readFrom = picturePath(fileName);
             return load;
         });
-        m_state.mapName = name;
-        if (pictureFile)
-            m_state.pictureFile = *pictureFile;
+        m_state.name = name;
+        if (!readFrom.isEmpty())
+            m_state.pictureFile = readFrom;
         m_view.mapReplaced();
     }
     reportProblems(name, problems);

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QWidget>
 
+#include <functional>
+
 class QListWidget;
 class QPushButton;
 
@@ -27,9 +29,14 @@ public:
     static frmMaplist *load(MapState &state, MapViewController &view, core::Questions &questions, const QDir &mapFolder,
                             QWidget *parent = nullptr);
 
+    // Offers "Show to Players" (the master in a session): the button then
+    // calls `show`; null hides it again.
+    void setShowToPlayers(std::function<void()> show);
+
     QListWidget *lstMap;
     QPushButton *btnLoad;
     QPushButton *btnCancel;
+    QPushButton *btnShow; // hidden unless offered
 
 private:
     frmMaplist(MapState &state, MapViewController &view, core::Questions &questions, const QDir &mapFolder,
@@ -40,6 +47,7 @@ private:
     void btnLoad_Click();
     void lstMap_DblClick() { btnLoad_Click(); }
     void btnCancel_Click();
+    void btnShow_Click();
 
     QString indexPath() const;
     QString picturePath(const QString &fileName) const;
@@ -49,6 +57,7 @@ private:
     MapViewController &m_view;
     core::Questions &m_questions;
     QDir m_mapFolder;
+    std::function<void()> m_showToPlayers;
 };
 
 } // namespace vellmar::map

@@ -40,6 +40,11 @@ void Dispatcher::onNotice(std::int32_t notice, NoticeHandler handler)
     m_notices[notice].push_back(std::move(handler));
 }
 
+void Dispatcher::onNotice(std::int32_t notice, std::function<void()> handler)
+{
+    onNotice(notice, [handler = std::move(handler)](PlayerId) { handler(); });
+}
+
 QString Dispatcher::oneLine(QString text)
 {
     for (QChar &c : text) {
@@ -66,8 +71,9 @@ void Dispatcher::drain(SessionTransport &transport, PlayerId ownPlayerID) const
         if (received->from == kSystemSender) {
             const auto notice = m_notices.constFind(*type);
             if (notice != m_notices.cend()) {
+                const PlayerId about = message.ReadLong().value_or(0);
                 for (const NoticeHandler &handler : *notice)
-                    handler();
+                    handler(about);
             }
             continue;
         }

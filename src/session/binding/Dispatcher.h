@@ -23,7 +23,8 @@ public:
     // The sender as the host stamped it, its registered name and the payload
     // string, both already on one line.
     using Handler = std::function<void(PlayerId from, const QString &senderName, const QString &payload)>;
-    using NoticeHandler = std::function<void()>;
+    // The player the notice is about.
+    using NoticeHandler = std::function<void(PlayerId about)>;
 
     // Texts that end up in a text box are cut to longestShownText; fields of
     // a compound payload are never cut, so their message stays readable.
@@ -38,6 +39,7 @@ public:
     void route(std::int32_t type, Payload payload, Handler handler);
     // A notice may have several handlers; they run in the order registered.
     void onNotice(std::int32_t notice, NoticeHandler handler);
+    void onNotice(std::int32_t notice, std::function<void()> handler);
 
     // Handles as many messages as were waiting at the start; later arrivals
     // wait for the next receive event.

@@ -45,11 +45,21 @@ SessionStarter::Outcome SessionStarter::join(const QString &registeredName)
         return {Result::NoSessions};
     }
     // The first session found is joined; there is one per network in practice.
-    if (!m_transport.Open(sessions.first(), OpenMode::Join))
+    SessionDescription session = sessions.first();
+    QString name = registeredName;
+    // Only a host without a player of its own leaves the role open; whoever
+    // asks first while nobody holds it gets it.
+    if ((session.flags & kSessionFlagMasterFree)
+        && m_questions.askYesNo(
+            QStringLiteral("Nobody is game master in \"%1\" yet. Join as the game master?").arg(session.sessionName))) {
+        session.asksForMaster = true;
+        name += u"(DM)";
+    }
+    if (!m_transport.Open(session, OpenMode::Join))
         return fail();
 
     Outcome outcome;
-    if (!createPlayer(registeredName, outcome))
+    if (!createPlayer(name, outcome))
         return fail();
     return outcome;
 }
@@ -80,6 +90,7 @@ bool SessionStarter::createPlayer(const QString &registeredName, Outcome &outcom
     if (!id)
         return false;
     outcome.ownPlayerID = *id;
+    outcome.registeredName = registeredName;
     m_ui.Display(QStringLiteral("- User entry created"));
     m_ui.setBusy(false);
     m_ui.Display(QStringLiteral("**Success**"));

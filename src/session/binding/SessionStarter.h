@@ -34,6 +34,9 @@ public:
         Result result = Result::Failed;
         PlayerId ownPlayerID = 0;
         std::int32_t eventHandle = 0;
+        // The name the player was registered under: a joiner who asked for
+        // the game master role is marked "(DM)" as a hosting master is.
+        QString registeredName{};
     };
 
     SessionStarter(SessionTransport &transport, core::Questions &questions, Ui &ui);

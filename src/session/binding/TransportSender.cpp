@@ -7,8 +7,13 @@ namespace vellmar::session {
 
 bool TransportSender::send(std::int32_t to, std::int32_t type, const QString &payload)
 {
-    constexpr int guaranteed = 1;
-    return m_transport.SendEx(m_ownPlayerID, to, guaranteed, MessageBuffer(encodeMessage(AppMessage{type, payload})));
+    return m_transport.SendEx(m_ownPlayerID, to, kSendGuaranteed,
+                              MessageBuffer(encodeMessage(AppMessage{type, payload})));
+}
+
+bool TransportSender::sendBulk(std::int32_t to, std::int32_t type, const QString &payload)
+{
+    return m_transport.SendEx(m_ownPlayerID, to, kSendBulk, MessageBuffer(encodeMessage(AppMessage{type, payload})));
 }
 
 } // namespace vellmar::session

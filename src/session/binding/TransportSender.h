@@ -8,7 +8,8 @@ namespace vellmar::session {
 class SessionTransport;
 
 // Puts the outbox's messages on the session: one application message holding
-// the type and the payload, sent guaranteed from our own player id.
+// the type and the payload, sent guaranteed from our own player id, or in the
+// transport's bulk lane for bulk data.
 class TransportSender final : public table::MessageSender
 {
 public:
@@ -18,6 +19,7 @@ public:
     {}
 
     bool send(std::int32_t to, std::int32_t type, const QString &payload) override;
+    bool sendBulk(std::int32_t to, std::int32_t type, const QString &payload) override;
 
 private:
     SessionTransport &m_transport;

@@ -22,6 +22,9 @@ enum MessageType : std::int32_t {
     MSG_PLACE_MARKER = 6,
     MSG_REQUEST_MARKER = 11,
     MSG_UPDATE_MARKER = 12,
+    // A roll typed in chat for the master's eyes: sent to the master's player
+    // id only; its text reads like a dice roll's.
+    MSG_MASTER_ROLL = 1030,
 };
 
 // Notices come from the transport itself, with sender id 0.

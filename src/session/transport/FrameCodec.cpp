@@ -10,9 +10,11 @@ bool isKnownFrameKind(std::uint8_t kind)
     case FrameKind::Hello:
     case FrameKind::Resume:
     case FrameKind::Query:
+    case FrameKind::Proof:
     case FrameKind::Welcome:
     case FrameKind::Reject:
     case FrameKind::Info:
+    case FrameKind::Challenge:
     case FrameKind::Send:
     case FrameKind::Deliver:
     case FrameKind::Ack:
@@ -21,6 +23,8 @@ bool isKnownFrameKind(std::uint8_t kind)
     case FrameKind::Replay:
     case FrameKind::ReplayEnd:
     case FrameKind::ReplayRequest:
+    case FrameKind::BulkSend:
+    case FrameKind::BulkDeliver:
     case FrameKind::Ping:
     case FrameKind::Bye:
         return true;
@@ -37,12 +41,16 @@ const char *frameKindName(FrameKind kind)
         return "Resume";
     case FrameKind::Query:
         return "Query";
+    case FrameKind::Proof:
+        return "Proof";
     case FrameKind::Welcome:
         return "Welcome";
     case FrameKind::Reject:
         return "Reject";
     case FrameKind::Info:
         return "Info";
+    case FrameKind::Challenge:
+        return "Challenge";
     case FrameKind::Send:
         return "Send";
     case FrameKind::Deliver:
@@ -59,6 +67,10 @@ const char *frameKindName(FrameKind kind)
         return "ReplayEnd";
     case FrameKind::ReplayRequest:
         return "ReplayRequest";
+    case FrameKind::BulkSend:
+        return "BulkSend";
+    case FrameKind::BulkDeliver:
+        return "BulkDeliver";
     case FrameKind::Ping:
         return "Ping";
     case FrameKind::Bye:

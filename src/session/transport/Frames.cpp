@@ -24,7 +24,7 @@ bool readHead(wire::Reader &r, QString *guid, std::uint16_t *version)
 
 void writeEntry(wire::Writer &w, const RosterEntry &e)
 {
-    w.u32(e.id).text(e.name).text(e.address).u16(e.listenPort).u64(e.tokenHash);
+    w.u32(e.id).text(e.name).text(e.address).u16(e.listenPort).u64(e.tokenHash).u8(e.roles);
 }
 
 // Ids are positive 32-bit values so they fit the application's signed ids.
@@ -38,7 +38,8 @@ RosterEntry readEntry(wire::Reader &r)
     e.address = r.text(kMaxAddressBytes);
     e.listenPort = r.u16();
     e.tokenHash = r.u64();
-    if (!validId(e.id) || e.name.isEmpty())
+    e.roles = r.u8();
+    if (!validId(e.id) || e.name.isEmpty() || (e.roles & ~kRoleMaster) != 0)
         r.fail();
     return e;
 }
@@ -57,7 +58,7 @@ QByteArray encode(const HelloFrame &f)
 {
     wire::Writer w;
     writeHead(w, f.guidApplication, f.version);
-    w.text(f.name).u16(f.listenPort);
+    w.text(f.name).u16(f.listenPort).u8(f.requests);
     return encodeFrame(FrameKind::Hello, w.buffer());
 }
 
@@ -104,6 +105,20 @@ QByteArray encode(const InfoFrame &f)
     return encodeFrame(FrameKind::Info, w.buffer());
 }
 
+QByteArray encode(const ChallengeFrame &f)
+{
+    wire::Writer w;
+    w.bytes(f.salt).u32(f.rounds).bytes(f.nonce);
+    return encodeFrame(FrameKind::Challenge, w.buffer());
+}
+
+QByteArray encode(const ProofFrame &f)
+{
+    wire::Writer w;
+    w.bytes(f.mac);
+    return encodeFrame(FrameKind::Proof, w.buffer());
+}
+
 QByteArray encode(const SendFrame &f)
 {
     wire::Writer w;
@@ -147,6 +162,20 @@ QByteArray encode(const ReplayRequestFrame &f)
     return encodeFrame(FrameKind::ReplayRequest, w.buffer());
 }
 
+QByteArray encode(const BulkSendFrame &f)
+{
+    wire::Writer w;
+    w.u32(f.to).bytes(f.payload);
+    return encodeFrame(FrameKind::BulkSend, w.buffer());
+}
+
+QByteArray encode(const BulkDeliverFrame &f)
+{
+    wire::Writer w;
+    w.u32(f.from).u32(f.to).bytes(f.payload);
+    return encodeFrame(FrameKind::BulkDeliver, w.buffer());
+}
+
 QByteArray encodeEmpty(FrameKind kind) { return encodeFrame(kind, {}); }
 
 std::optional<HelloFrame> parseHello(QByteArrayView body)
@@ -159,7 +188,8 @@ std::optional<HelloFrame> parseHello(QByteArrayView body)
         return f; // the rest is laid out by another version; the host refuses it
     f.name = r.text(kMaxNameBytes);
     f.listenPort = r.u16();
-    if (f.name.isEmpty())
+    f.requests = r.u8();
+    if (f.name.isEmpty() || (f.requests & ~kRequestMaster) != 0)
         r.fail();
     return finish(r, f);
 }
@@ -247,6 +277,29 @@ std::optional<InfoFrame> parseInfo(QByteArrayView body)
     return finish(r, f);
 }
 
+std::optional<ChallengeFrame> parseChallenge(QByteArrayView body)
+{
+    wire::Reader r(body);
+    ChallengeFrame f;
+    f.salt = r.bytes(kMaxSaltBytes);
+    f.rounds = r.u32();
+    f.nonce = r.bytes(kNonceBytes);
+    if (f.salt.size() < qsizetype(kMinSaltBytes) || f.rounds == 0 || f.rounds > kMaxKeyRounds
+        || f.nonce.size() != qsizetype(kNonceBytes))
+        return std::nullopt;
+    return finish(r, f);
+}
+
+std::optional<ProofFrame> parseProof(QByteArrayView body)
+{
+    wire::Reader r(body);
+    ProofFrame f;
+    f.mac = r.bytes(kProofBytes);
+    if (f.mac.size() != qsizetype(kProofBytes))
+        return std::nullopt;
+    return finish(r, f);
+}
+
 std::optional<SendFrame> parseSend(QByteArrayView body)
 {
     wire::Reader r(body);
@@ -310,7 +363,43 @@ std::optional<ReplayRequestFrame> parseReplayRequest(QByteArrayView body)
     return finish(r, f);
 }
 
+std::optional<BulkSendFrame> parseBulkSend(QByteArrayView body)
+{
+    wire::Reader r(body);
+    BulkSendFrame f;
+    f.to = r.u32();
+    f.payload = r.bytes(kMaxPayloadBytes);
+    if (f.to != 0 && !validId(f.to))
+        return std::nullopt;
+    return finish(r, f);
+}
+
+std::optional<BulkDeliverFrame> parseBulkDeliver(QByteArrayView body)
+{
+    wire::Reader r(body);
+    BulkDeliverFrame f;
+    f.from = r.u32();
+    f.to = r.u32();
+    f.payload = r.bytes(kMaxPayloadBytes);
+    if (!validId(f.from) || (f.to != 0 && !validId(f.to)))
+        return std::nullopt;
+    return finish(r, f);
+}
+
 bool parseEmpty(QByteArrayView body) { return body.isEmpty(); }
+
+QString versionMismatchText(std::uint16_t hostVersion, std::uint16_t copyVersion)
+{
+    if (hostVersion > copyVersion)
+        return QStringLiteral("The host runs a newer Vellmar (protocol %1) than this copy (protocol %2): "
+                              "update this copy to join")
+            .arg(hostVersion)
+            .arg(copyVersion);
+    return QStringLiteral("The host runs an older Vellmar (protocol %1) than this copy (protocol %2): "
+                          "the host needs the same version")
+        .arg(hostVersion)
+        .arg(copyVersion);
+}
 
 Handshake parseHandshake(FrameKind kind, QByteArrayView body)
 {

@@ -17,7 +17,10 @@ namespace vellmar::session {
 
 constexpr std::uint32_t kWireMagic = 0x564C4D52; // "VLMR"
 // 2: a NotHost refusal names the host to go to instead.
-constexpr std::uint16_t kProtocolVersion = 2;
+// 3: BulkSend and BulkDeliver, a lane for bulk data beside the sequence.
+//    Roster entries carry roles, a Hello may ask for the master role, and a
+//    host may ask for a session password (Challenge and Proof).
+constexpr std::uint16_t kProtocolVersion = 3;
 constexpr std::uint32_t kMaxNameBytes = 256;
 constexpr std::uint32_t kMaxGuidBytes = 64;
 constexpr std::uint32_t kMaxAddressBytes = 256;
@@ -48,7 +51,22 @@ enum class RejectReason : std::uint8_t {
     HistoryLost = 6, // resume came too late for the history kept
     Malformed = 7,
     Busy = 8, // too many connections still in their handshake
+    WrongPassword = 9,
 };
+
+// Roster entry roles, stamped by the host that admitted the player and never
+// changed for that id.
+constexpr std::uint8_t kRoleMaster = 1;
+// Hello requests.
+constexpr std::uint8_t kRequestMaster = 1;
+
+// Session password parameters a host may use; a member refuses others, so a
+// hostile host cannot make it spend minutes deriving a key.
+constexpr std::uint32_t kMinSaltBytes = 16;
+constexpr std::uint32_t kMaxSaltBytes = 64;
+constexpr std::uint32_t kMaxKeyRounds = 1000000;
+constexpr std::uint32_t kNonceBytes = 32;
+constexpr std::uint32_t kProofBytes = 32;
 
 struct RosterEntry
 {
@@ -57,6 +75,7 @@ struct RosterEntry
     QString address;
     std::uint16_t listenPort = 0;
     std::uint64_t tokenHash = 0; // lets a new host check a resume without knowing the token
+    std::uint8_t roles = 0;      // kRoleMaster
     bool operator==(const RosterEntry &) const = default;
 };
 
@@ -66,6 +85,7 @@ struct HelloFrame
     std::uint16_t version = kProtocolVersion;
     QString name;
     std::uint16_t listenPort = 0;
+    std::uint8_t requests = 0; // kRequestMaster
     bool operator==(const HelloFrame &) const = default;
 };
 
@@ -129,6 +149,23 @@ struct InfoFrame
     bool operator==(const InfoFrame &) const = default;
 };
 
+// The host's question before it admits anyone to a session with a password:
+// prove the password with HMAC-SHA-256 over the nonce, keyed with the key
+// derived from it (PBKDF2-HMAC-SHA-256 over salt and rounds).
+struct ChallengeFrame
+{
+    QByteArray salt;
+    std::uint32_t rounds = 0;
+    QByteArray nonce;
+    bool operator==(const ChallengeFrame &) const = default;
+};
+
+struct ProofFrame
+{
+    QByteArray mac;
+    bool operator==(const ProofFrame &) const = default;
+};
+
 struct SendFrame
 {
     std::uint64_t csn = 0; // sender's own message counter, for de-duplication
@@ -169,6 +206,23 @@ struct LeftFrame
     bool operator==(const LeftFrame &) const = default;
 };
 
+// Bulk data: not sequenced, not acknowledged, never replayed, so neither
+// carries a seq or a csn. The host stamps the sender on the BulkDeliver.
+struct BulkSendFrame
+{
+    std::uint32_t to = 0;
+    QByteArray payload;
+    bool operator==(const BulkSendFrame &) const = default;
+};
+
+struct BulkDeliverFrame
+{
+    std::uint32_t from = 0;
+    std::uint32_t to = 0;
+    QByteArray payload;
+    bool operator==(const BulkDeliverFrame &) const = default;
+};
+
 // From a new host: send what you have with a seq above fromSeq, plus what
 // was never confirmed.
 struct ReplayRequestFrame
@@ -183,28 +237,40 @@ QByteArray encode(const QueryFrame &f);
 QByteArray encode(const WelcomeFrame &f);
 QByteArray encode(const RejectFrame &f);
 QByteArray encode(const InfoFrame &f);
+QByteArray encode(const ChallengeFrame &f);
+QByteArray encode(const ProofFrame &f);
 QByteArray encode(const SendFrame &f);
 QByteArray encode(const DeliverFrame &f, FrameKind kind = FrameKind::Deliver);
 QByteArray encode(const AckFrame &f);
 QByteArray encode(const JoinedFrame &f);
 QByteArray encode(const LeftFrame &f);
 QByteArray encode(const ReplayRequestFrame &f);
+QByteArray encode(const BulkSendFrame &f);
+QByteArray encode(const BulkDeliverFrame &f);
 QByteArray encodeEmpty(FrameKind kind); // Ping, Bye, ReplayEnd
 
-// A Send, Deliver or Replay whose payload is over kMaxPayloadBytes is invalid.
+// A Send, Deliver, Replay, BulkSend or BulkDeliver whose payload is over kMaxPayloadBytes is invalid.
 std::optional<HelloFrame> parseHello(QByteArrayView body);
 std::optional<ResumeFrame> parseResume(QByteArrayView body);
 std::optional<QueryFrame> parseQuery(QByteArrayView body);
 std::optional<WelcomeFrame> parseWelcome(QByteArrayView body);
 std::optional<RejectFrame> parseReject(QByteArrayView body);
 std::optional<InfoFrame> parseInfo(QByteArrayView body);
+std::optional<ChallengeFrame> parseChallenge(QByteArrayView body);
+std::optional<ProofFrame> parseProof(QByteArrayView body);
 std::optional<SendFrame> parseSend(QByteArrayView body);
 std::optional<DeliverFrame> parseDeliver(QByteArrayView body);
 std::optional<AckFrame> parseAck(QByteArrayView body);
 std::optional<JoinedFrame> parseJoined(QByteArrayView body);
 std::optional<LeftFrame> parseLeft(QByteArrayView body);
 std::optional<ReplayRequestFrame> parseReplayRequest(QByteArrayView body);
+std::optional<BulkSendFrame> parseBulkSend(QByteArrayView body);
+std::optional<BulkDeliverFrame> parseBulkDeliver(QByteArrayView body);
 bool parseEmpty(QByteArrayView body);
+
+// For the user of the copy with version copyVersion, refused by (or asking)
+// a host with hostVersion: which side must update.
+QString versionMismatchText(std::uint16_t hostVersion, std::uint16_t copyVersion);
 
 // The first frame a host accepts on a new connection.
 using Handshake = std::variant<std::monostate, HelloFrame, ResumeFrame, QueryFrame>;

@@ -1,5 +1,6 @@
 #include "HostCore.h"
 
+#include "SessionAddress.h"
 #include "SessionLog.h"
 
 #include <QTcpServer>
@@ -8,17 +9,6 @@
 #include <algorithm>
 
 namespace vellmar::session {
-
-namespace {
-
-QString plainAddress(const QHostAddress &address)
-{
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString() : address.toString();
-}
-
-} // namespace
 
 void HostCore::acceptConnections()
 {
@@ -42,6 +32,7 @@ void HostCore::acceptConnections()
         link->setFrameHandler([this, link](FrameKind kind, QByteArrayView body) { onHandshake(link, kind, body); });
         link->setCloseHandler([this, link](PeerLink::CloseReason) {
             m_pending.removeOne(link);
+            m_challenged.erase(link);
             link->deleteLater();
         });
     }
@@ -68,45 +59,62 @@ void HostCore::reject(PeerLink *link, RejectReason reason, const QString &text)
 {
     qCInfo(lcSession).noquote() << "refused" << link->label() << "with reason" << int(reason) << "-" << text;
     m_pending.removeOne(link);
+    m_challenged.erase(link);
     link->send(encode(RejectFrame{reason, text, 0, {}, 0}));
     link->closeGracefully();
 }
 
-void HostCore::acceptHello(PeerLink *link, const HelloFrame &hello)
+void HostCore::acceptHello(PeerLink *link, const HelloFrame &hello, bool proved)
 {
     if (hello.guidApplication != m_session.guidApplication)
         return reject(link, RejectReason::WrongApplication,
                       QStringLiteral("The session belongs to another application"));
     if (hello.version != kProtocolVersion)
-        return reject(link, RejectReason::WrongVersion,
-                      QStringLiteral("The host speaks protocol version %1").arg(kProtocolVersion));
-    if (m_takingOver || m_localId == 0)
+        return reject(link, RejectReason::WrongVersion, versionMismatchText(kProtocolVersion, hello.version));
+    if (m_takingOver || m_hostId == 0)
         return reject(link, RejectReason::Busy, QStringLiteral("The host is not ready; try again shortly"));
     if (m_roster.presentCount() >= m_session.maxPlayers)
         return reject(link, RejectReason::SessionFull,
                       QStringLiteral("The session is full (%1 players)").arg(m_session.maxPlayers));
+    if (m_password.required() && !proved)
+        return challenge(link, hello);
+    admit(link, hello);
+}
 
+void HostCore::admit(PeerLink *link, const HelloFrame &hello)
+{
     m_pending.removeOne(link);
     const auto id = static_cast<PlayerId>(++m_highestId);
     Member &member = m_members[id];
     member.token = newResumeToken();
-    RosterEntry entry{static_cast<std::uint32_t>(id), hello.name, plainAddress(link->peerAddress()), hello.listenPort,
-                      resumeTokenHash(member.token)};
+    // The role is the host's to give, once, and only while nobody holds it:
+    // a later joiner cannot take it from a master who is here.
+    const bool master =
+        (m_session.flags & kSessionFlagMasterOnRequest) && (hello.requests & kRequestMaster) && !masterPresent();
+    RosterEntry entry{static_cast<std::uint32_t>(id),    hello.name,
+                      plainAddress(link->peerAddress()), hello.listenPort,
+                      resumeTokenHash(member.token),     master ? kRoleMaster : std::uint8_t(0)};
     m_roster.add(entry);
     attach(id, link);
-    qCInfo(lcSession).noquote() << "player" << id << "joined as" << hello.name << "from" << entry.address;
+    qCInfo(lcSession).noquote() << "player" << id << "joined as" << hello.name << "from" << entry.address
+                                << (master ? "(master)" : "");
     announceJoined(entry);
     link->send(encode(welcomeFor(id)));
 }
 
-void HostCore::acceptResume(PeerLink *link, const ResumeFrame &resume)
+bool HostCore::masterPresent() const
+{
+    const auto entries = m_roster.presentEntries();
+    return std::any_of(entries.cbegin(), entries.cend(), [](const RosterEntry &e) { return e.roles & kRoleMaster; });
+}
+
+void HostCore::acceptResume(PeerLink *link, const ResumeFrame &resume, bool proved)
 {
     if (resume.guidApplication != m_session.guidApplication)
         return reject(link, RejectReason::WrongApplication,
                       QStringLiteral("The session belongs to another application"));
     if (resume.version != kProtocolVersion)
-        return reject(link, RejectReason::WrongVersion,
-                      QStringLiteral("The host speaks protocol version %1").arg(kProtocolVersion));
+        return reject(link, RejectReason::WrongVersion, versionMismatchText(kProtocolVersion, resume.version));
     const auto id = static_cast<PlayerId>(resume.playerId);
     if (resume.epoch > m_epoch)
         return checkDeposed(link, resume);
@@ -116,6 +124,10 @@ void HostCore::acceptResume(PeerLink *link, const ResumeFrame &resume)
         // new host never heard about; it is welcome back all the same.
         if (!m_takingOver || m_roster.isKnown(id))
             return reject(link, RejectReason::UnknownPlayer, QStringLiteral("No such player in this session"));
+        // Its token proves nothing to us, since we never saw its hash: it
+        // proves the password instead, as a joiner does.
+        if (m_password.required() && !proved)
+            return challenge(link, resume);
         RosterEntry entry{resume.playerId, resume.name, plainAddress(link->peerAddress()), resume.listenPort,
                           resumeTokenHash(resume.token)};
         m_roster.add(entry);
@@ -181,7 +193,7 @@ WelcomeFrame HostCore::welcomeFor(PlayerId id) const
     w.epoch = m_epoch;
     w.lastSeq = m_seq;
     w.highestId = m_highestId;
-    w.hostId = static_cast<std::uint32_t>(m_localId);
+    w.hostId = static_cast<std::uint32_t>(m_hostId);
     w.sessionName = m_session.sessionName;
     w.maxPlayers = static_cast<std::uint32_t>(std::max(0, m_session.maxPlayers));
     w.flags = m_session.flags;

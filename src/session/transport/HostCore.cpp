@@ -16,6 +16,7 @@ HostCore::HostCore(const TransportSettings &settings, const SessionDescription &
     , m_roster(roster)
     , m_sink(sink)
     , m_history(settings.historyCapacity, settings.historyBytes)
+    , m_failures(settings.passwordDelay, settings.passwordDelayMax)
 {
     m_takeoverTimer.setSingleShot(true);
     connect(&m_takeoverTimer, &QTimer::timeout, this, &HostCore::onTakeoverTimer);
@@ -52,16 +53,31 @@ InfoFrame HostCore::info() const
     f.maxPlayers = static_cast<std::uint32_t>(std::max(0, m_session.maxPlayers));
     f.players = static_cast<std::uint32_t>(m_roster.presentCount());
     f.flags = m_session.flags;
+    if (m_password.required())
+        f.flags |= kSessionFlagPassword;
+    if ((m_session.flags & kSessionFlagMasterOnRequest) && !masterPresent())
+        f.flags |= kSessionFlagMasterFree;
     f.tcpPort = port();
     return f;
+}
+
+void HostCore::openWithoutPlayer()
+{
+    m_session.flags |= kSessionFlagMasterOnRequest;
+    m_hostId = static_cast<PlayerId>(++m_highestId);
 }
 
 PlayerId HostCore::createLocalPlayer(const QString &name)
 {
     const auto id = static_cast<PlayerId>(++m_highestId);
-    RosterEntry entry{static_cast<std::uint32_t>(id), name, QString(), port(), resumeTokenHash(newResumeToken())};
+    // The hosting copy's player is the master, unless the session gives the
+    // role on request.
+    const std::uint8_t roles = (m_session.flags & kSessionFlagMasterOnRequest) ? 0 : kRoleMaster;
+    RosterEntry entry{static_cast<std::uint32_t>(id),    name, QString(), port(),
+                      resumeTokenHash(newResumeToken()), roles};
     m_roster.add(entry);
     m_localId = id;
+    m_hostId = id;
     announceJoined(entry);
     return id;
 }
@@ -79,6 +95,13 @@ bool HostCore::sendFromLocal(PlayerId to, const QByteArray &payload)
     }
     relay(m_localId, to, m_localCsn, payload);
     return true;
+}
+
+bool HostCore::sendBulkFromLocal(PlayerId to, const QByteArray &payload)
+{
+    if (m_localId == 0 || m_deposed || payload.size() > maxPayloadFor(m_settings.maxFrameBytes))
+        return false;
+    return relayBulk(m_localId, to, payload);
 }
 
 void HostCore::leave()
@@ -101,6 +124,7 @@ void HostCore::forgetEveryone()
     for (auto *&link : m_pending)
         dropNow(link);
     m_pending.clear();
+    m_challenged.clear();
     if (m_server)
         m_server->close();
 }

@@ -5,6 +5,7 @@
 #include "LocalSink.h"
 #include "PeerLink.h"
 #include "Roster.h"
+#include "SessionPassword.h"
 #include "TransportSettings.h"
 
 #include <QList>
@@ -37,10 +38,21 @@ public:
     void takeOver(QTcpServer *server, const TakeoverState &state);
 
     std::uint16_t port() const;
+    // A host with no player of its own: it takes an id, so that members can
+    // name it, but is in no roster; the master role goes to a joiner who
+    // asks for it. Nobody is let in before this or createLocalPlayer.
+    void openWithoutPlayer();
     PlayerId createLocalPlayer(const QString &name);
+    // Joining needs the password this key was derived from; empty: anyone may join.
+    void setPassword(const PasswordKey &key) { m_password = key; }
+    // The id members know this host by (its own player's, if it has one).
+    PlayerId hostId() const { return m_hostId; }
     PlayerId localPlayer() const { return m_localId; }
     // False when the addressee is not (or no longer) in the session.
     bool sendFromLocal(PlayerId to, const QByteArray &payload);
+    // Bulk data from the local player: relayed at once, never recorded.
+    // False when the addressee is gone or a link's bulk queue dropped it.
+    bool sendBulkFromLocal(PlayerId to, const QByteArray &payload);
     // Tells every member that the host leaves, so they move on at once.
     void leave();
     // Drops every connection without a word, as a crash would.
@@ -74,8 +86,16 @@ private:
     // Admission (HostAdmission.cpp): new connections and their first frame.
     void acceptConnections();
     void onHandshake(PeerLink *link, FrameKind kind, QByteArrayView body);
-    void acceptHello(PeerLink *link, const HelloFrame &hello);
-    void acceptResume(PeerLink *link, const ResumeFrame &resume);
+    // proved: the connection has answered the password challenge.
+    void acceptHello(PeerLink *link, const HelloFrame &hello, bool proved = false);
+    void admit(PeerLink *link, const HelloFrame &hello);
+    void acceptResume(PeerLink *link, const ResumeFrame &resume, bool proved = false);
+    bool masterPresent() const;
+
+    // Password (HostPassword.cpp): the challenge, and the answer to it, paced.
+    void challenge(PeerLink *link, const Handshake &first);
+    void onProof(PeerLink *link, FrameKind kind, QByteArrayView body);
+    void forgetChallenge(PeerLink *link);
     void reject(PeerLink *link, RejectReason reason, const QString &text);
     void attach(PlayerId id, PeerLink *link);
     WelcomeFrame welcomeFor(PlayerId id) const;
@@ -86,6 +106,7 @@ private:
     void handleSend(PlayerId from, const SendFrame &frame);
     std::uint64_t relay(PlayerId from, PlayerId to, std::uint64_t csn, const QByteArray &payload);
     void record(SequencedEvent event);
+    bool relayBulk(PlayerId from, PlayerId to, const QByteArray &payload);
     void deliverLocal(const DeliverFrame &d, std::uint64_t localAfter);
     void announceJoined(const RosterEntry &entry);
     void announceLeft(PlayerId id);
@@ -105,7 +126,7 @@ private:
     void checkDeposed(PeerLink *link, const ResumeFrame &resume);
     std::chrono::milliseconds deposalWindow() const;
     void settleDeposal();
-    void tellOldHost(std::uint64_t token);
+    void tellOldHost(const TakeoverState &state);
 
     const TransportSettings &m_settings;
     SessionDescription m_session;
@@ -116,6 +137,10 @@ private:
     std::map<PlayerId, Member> m_members;
     QList<PeerLink *> m_pending;
     PlayerId m_localId = 0;
+    PlayerId m_hostId = 0;
+    PasswordKey m_password;
+    FailurePacing m_failures;
+    std::map<PeerLink *, std::pair<Handshake, QByteArray>> m_challenged; // what it asked, and the nonce
     std::uint64_t m_localCsn = 0;
     std::uint64_t m_seq = 0;
     std::uint32_t m_epoch = 1;

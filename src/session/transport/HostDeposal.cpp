@@ -43,15 +43,16 @@ void HostCore::settleDeposal()
     Q_EMIT deposed();
 }
 
-void HostCore::tellOldHost(std::uint64_t token)
+void HostCore::tellOldHost(const TakeoverState &state)
 {
-    const RosterEntry *old = m_roster.find(m_oldHost);
-    if (!old || old->listenPort == 0 || old->address.isEmpty())
+    // Where the members reached it; a host without a player of its own is
+    // in no roster, and one with a player listens where it was reached.
+    if (state.oldHostPort == 0 || state.oldHostAddress.isEmpty())
         return;
     ResumeFrame resume;
     resume.guidApplication = m_session.guidApplication;
     resume.playerId = static_cast<std::uint32_t>(m_localId);
-    resume.token = token;
+    resume.token = state.token;
     resume.epoch = m_epoch;
     resume.lastSeq = m_seq;
     resume.name = m_roster.nameOf(m_localId).value_or(QStringLiteral("?"));
@@ -67,7 +68,7 @@ void HostCore::tellOldHost(std::uint64_t token)
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
     QTimer::singleShot(m_settings.connectTimeout + m_settings.handshakeTimeout, socket, &QObject::deleteLater);
-    socket->connectToHost(old->address, old->listenPort);
+    socket->connectToHost(state.oldHostAddress, state.oldHostPort);
 }
 
 } // namespace vellmar::session

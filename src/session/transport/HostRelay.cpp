@@ -26,6 +26,18 @@ void HostCore::onMemberFrame(PlayerId id, FrameKind kind, QByteArrayView body)
             return removePlayer(id);
         }
         break;
+    case FrameKind::BulkSend:
+        if (const auto bulk = parseBulkSend(body)) {
+            relayBulk(id, static_cast<PlayerId>(bulk->to), bulk->payload);
+            return;
+        }
+        if (body.size() >= 8 && qFromBigEndian<std::uint32_t>(body.data() + 4) > kMaxPayloadBytes) {
+            qCWarning(lcSession).noquote()
+                << "player" << id << "sent bulk data of" << qFromBigEndian<std::uint32_t>(body.data() + 4)
+                << "bytes, over the limit of" << kMaxPayloadBytes << "- removing it";
+            return removePlayer(id);
+        }
+        break;
     case FrameKind::Replay:
         if (const auto replay = parseDeliver(body)) {
             if (m_takingOver && m_replaying && !member.replayDone
@@ -133,6 +145,26 @@ void HostCore::record(SequencedEvent event)
             member.link->send(event.frame);
     }
     m_history.append(std::move(event));
+}
+
+// Bulk data goes straight to the bulk queues of the members it concerns:
+// not sequenced, not recorded for a resume or a take-over (it would evict the
+// messages that must be replayed), and dropped for a member that is away or
+// whose queue is full. Its receiver asks again for what it misses.
+bool HostCore::relayBulk(PlayerId from, PlayerId to, const QByteArray &payload)
+{
+    if (m_takingOver || !m_roster.canAddress(from, to))
+        return false;
+    const BulkDeliverFrame d{static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(to), payload};
+    const QByteArray frame = encode(d);
+    bool queued = true;
+    for (auto &[id, member] : m_members) {
+        if (eventConcerns(EventKind::Message, d.from, d.to, static_cast<std::uint32_t>(id)))
+            queued = member.link && member.link->sendBulk(frame) && queued;
+    }
+    if (m_localId != 0 && eventConcerns(EventKind::Message, d.from, d.to, static_cast<std::uint32_t>(m_localId)))
+        m_sink.deliverLocal(from, to, payload);
+    return queued;
 }
 
 void HostCore::deliverLocal(const DeliverFrame &d, std::uint64_t localAfter)

@@ -21,6 +21,8 @@ void HostCore::takeOver(QTcpServer *server, const TakeoverState &state)
     m_session.maxPlayers = state.maxPlayers;
     m_session.flags = state.flags;
     m_localId = state.self;
+    m_hostId = state.self;
+    m_password = state.password;
     m_localCsn = state.nextCsn - 1;
     m_epoch = state.epoch + 1;
     m_seq = state.lastSeq;
@@ -39,7 +41,7 @@ void HostCore::takeOver(QTcpServer *server, const TakeoverState &state)
     for (const auto &known : state.known)
         recover(known);
     m_takeoverTimer.start(m_settings.resumeGrace);
-    tellOldHost(state.token);
+    tellOldHost(state);
     acceptConnections();
     maybeFinishTakeover();
 }

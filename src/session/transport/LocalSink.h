@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Frames.h"
+#include "SessionPassword.h"
 #include "TransportTypes.h"
 
 #include <QByteArray>
@@ -25,6 +26,10 @@ struct TakeoverState
 {
     PlayerId self = 0;
     PlayerId oldHost = 0;
+    // Where the old host was reached; a host without a player of its own is
+    // in no roster.
+    QString oldHostAddress;
+    std::uint16_t oldHostPort = 0;
     std::uint32_t epoch = 0;   // the old host's; the new host counts one up
     std::uint64_t lastSeq = 0; // last event this participant saw
     std::uint64_t nextCsn = 1;
@@ -35,6 +40,8 @@ struct TakeoverState
     QString sessionName;
     int maxPlayers = 0;
     std::uint32_t flags = 0;
+    // The session password's key, when this member proved it.
+    PasswordKey password;
     // Recent messages it received or sent; seq 0 = sent but never confirmed.
     QList<DeliverFrame> known;
 };

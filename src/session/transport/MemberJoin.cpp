@@ -2,6 +2,7 @@
 
 #include "BlockingWait.h"
 #include "SessionLog.h"
+#include "UserConnect.h"
 
 #include "session/protocol/Messages.h"
 
@@ -34,23 +35,23 @@ bool MemberSide::join(const QString &host, std::uint16_t port, const QString &gu
     connect(m_server, &QTcpServer::newConnection, this, &MemberSide::refuseIncoming);
 
     auto *socket = new QTcpSocket(this);
-    socket->connectToHost(host, port);
-    waitUntil(
-        [socket] {
-            return socket->state() == QAbstractSocket::ConnectedState
-                   || socket->state() == QAbstractSocket::UnconnectedState;
-        },
-        m_settings.connectTimeout);
-    if (socket->state() != QAbstractSocket::ConnectedState) {
+    QString unreachable;
+    if (!connectForUser(*socket, host, port, m_settings.joinConnectTimeout, &unreachable)) {
         dropNow(socket);
-        return failWith(QStringLiteral("Cannot reach the host at %1:%2").arg(host).arg(port));
+        return failWith(unreachable);
     }
     m_link = makeLink(socket);
     m_link->startHandshakeDeadline();
     m_state = State::Joining;
     m_error.clear();
-    m_link->send(encode(HelloFrame{guidApplication, kProtocolVersion, name, m_server->serverPort()}));
-    waitUntil([this] { return m_state != State::Joining; }, m_settings.handshakeTimeout);
+    m_challenged = false;
+    m_link->send(encode(HelloFrame{guidApplication, kProtocolVersion, name, m_server->serverPort(), m_requests}));
+    waitUntil([this] { return m_state != State::Joining || m_challenged; }, m_settings.handshakeTimeout);
+    // A host that asked for the password may hold its answer back after
+    // wrong ones from this address; it pings meanwhile.
+    if (m_challenged)
+        waitUntil([this] { return m_state != State::Joining; },
+                  m_settings.handshakeTimeout + m_settings.passwordDelayMax);
     if (m_state == State::Joining)
         return failWith(QStringLiteral("The host did not answer"));
     if (m_state != State::Joined)
@@ -85,6 +86,23 @@ void MemberSide::applyWelcome(const WelcomeFrame &w, bool fresh)
         if (static_cast<PlayerId>(e.id) != m_ownId && m_roster.add(reachable(e)))
             m_sink.noticeLocal(NOTICE_PLAYER_CREATED, static_cast<PlayerId>(e.id));
     }
+}
+
+bool MemberSide::answerChallenge(QByteArrayView body)
+{
+    const auto challenge = parseChallenge(body);
+    if (!challenge)
+        return false;
+    if (m_key.salt != challenge->salt || m_key.rounds != challenge->rounds) {
+        if (m_password.isEmpty())
+            return false;
+        m_key = derivePasswordKey(m_password, challenge->salt, challenge->rounds);
+        m_password.clear();
+    }
+    m_challenged = true;
+    m_link->setEstablished(); // the host paces its answer; its pings keep the link alive
+    m_link->send(encode(ProofFrame{passwordProof(m_key.key, challenge->nonce)}));
+    return true;
 }
 
 RosterEntry MemberSide::reachable(RosterEntry entry) const

@@ -44,6 +44,16 @@ void MemberSide::onHandshakeAnswer(FrameKind kind, QByteArrayView body)
         return;
     } else if (kind == FrameKind::Ping) {
         return;
+    } else if (kind == FrameKind::Challenge) {
+        if (answerChallenge(body))
+            return;
+        const QString why = QStringLiteral("The session needs a password");
+        if (m_state == State::Joining) {
+            m_error = why;
+            m_state = State::Idle;
+            return;
+        }
+        return lose(QStringLiteral("The new host asked for the session password, which this copy does not have"));
     }
     // Anything else before the welcome is a broken host.
     qCWarning(lcSession) << "the host sent" << frameKindName(kind) << "before its Welcome";
@@ -65,6 +75,10 @@ void MemberSide::onHostFrame(FrameKind kind, QByteArrayView body)
     case FrameKind::Deliver:
         if (const auto d = parseDeliver(body))
             return onDeliver(*d);
+        break;
+    case FrameKind::BulkDeliver:
+        if (const auto d = parseBulkDeliver(body))
+            return onBulkDeliver(*d);
         break;
     case FrameKind::Joined:
         if (const auto j = parseJoined(body)) {
@@ -131,6 +145,13 @@ void MemberSide::onDeliver(const DeliverFrame &d)
         return; // its own send to all, or meant for someone else
     remember(d);
     m_sink.deliverLocal(static_cast<PlayerId>(d.from), static_cast<PlayerId>(d.to), d.payload);
+}
+
+// Outside the sequence: no seq to take, and not remembered for a new host.
+void MemberSide::onBulkDeliver(const BulkDeliverFrame &d)
+{
+    if (eventConcerns(EventKind::Message, d.from, d.to, static_cast<std::uint32_t>(m_ownId)))
+        m_sink.deliverLocal(static_cast<PlayerId>(d.from), static_cast<PlayerId>(d.to), d.payload);
 }
 
 void MemberSide::onAck(const AckFrame &ack)

@@ -59,6 +59,14 @@ bool MemberSide::send(PlayerId to, const QByteArray &payload)
     return true;
 }
 
+bool MemberSide::sendBulk(PlayerId to, const QByteArray &payload)
+{
+    if (m_ownId == 0 || m_state != State::Joined || !m_link || !m_roster.canAddress(m_ownId, to)
+        || payload.size() > maxPayloadFor(m_settings.maxFrameBytes))
+        return false;
+    return m_link->sendBulk(encode(BulkSendFrame{static_cast<std::uint32_t>(to), payload}));
+}
+
 void MemberSide::leave()
 {
     m_retryTimer.stop();

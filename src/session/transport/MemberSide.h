@@ -38,7 +38,14 @@ public:
     // Blocks until the host answered or the time-outs ran out.
     bool join(const QString &host, std::uint16_t port, const QString &guidApplication, const QString &name,
               QString *error);
+    // Before join: what to prove if the host asks for a password, and what
+    // to ask the host for (kRequestMaster).
+    void setPassword(const QString &password) { m_password = password; }
+    void setRequests(std::uint8_t requests) { m_requests = requests; }
     bool send(PlayerId to, const QByteArray &payload);
+    // Into the link's bulk queue, never kept for a resend: false (dropped)
+    // while there is no link to the host or its bulk queue is full.
+    bool sendBulk(PlayerId to, const QByteArray &payload);
     void leave();
     void abortAll();
     // Where its network is made to fail, in tests; none by default.
@@ -81,7 +88,10 @@ private:
     // Receiving (MemberReceive.cpp): the host's frames in order.
     void onHostFrame(FrameKind kind, QByteArrayView body);
     void onHandshakeAnswer(FrameKind kind, QByteArrayView body);
+    // False when it cannot answer (no password, or a malformed challenge).
+    bool answerChallenge(QByteArrayView body);
     void onDeliver(const DeliverFrame &d);
+    void onBulkDeliver(const BulkDeliverFrame &d);
     bool takeSeq(std::uint64_t seq);
     void onAck(const AckFrame &ack);
     void remember(const DeliverFrame &d);
@@ -116,6 +126,11 @@ private:
 
     QString m_guid;
     QString m_name;
+    std::uint8_t m_requests = 0;
+    // Until the first challenge; from then on only the key derived from it.
+    QString m_password;
+    PasswordKey m_key;
+    bool m_challenged = false; // during the join: the host asked for the password
     QString m_sessionName;
     int m_maxPlayers = 0;
     std::uint32_t m_flags = 0;

@@ -119,6 +119,9 @@ TakeoverState MemberSide::takeoverState() const
     TakeoverState s;
     s.self = m_ownId;
     s.oldHost = m_oldHost;
+    s.oldHostAddress = m_hostAddress;
+    s.oldHostPort = m_hostPort;
+    s.password = m_key;
     s.epoch = m_epoch;
     s.lastSeq = m_lastSeq;
     s.nextCsn = m_nextCsn;

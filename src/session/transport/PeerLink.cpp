@@ -10,6 +10,8 @@
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #endif
 
@@ -89,6 +91,7 @@ PeerLink::PeerLink(QTcpSocket *socket, const TransportSettings &settings, QObjec
     m_bucketClock.start();
 
     connect(m_socket, &QTcpSocket::readyRead, this, &PeerLink::onReadyRead);
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &PeerLink::pumpBulk);
     connect(m_socket, &QTcpSocket::disconnected, this, [this] { fail(CloseReason::PeerClosed); });
     connect(m_socket, &QTcpSocket::errorOccurred, this, [this] { fail(CloseReason::PeerClosed); });
 
@@ -108,7 +111,7 @@ PeerLink::PeerLink(QTcpSocket *socket, const TransportSettings &settings, QObjec
 
 PeerLink::~PeerLink()
 {
-    if (!m_out.isEmpty())
+    if (m_waiting)
         t_waiting.removeOne(this);
     m_closed = true;
     if (m_socket)
@@ -128,20 +131,108 @@ void PeerLink::send(const QByteArray &frame)
         return;
     }
     // Behind frames still waiting for the end of the pass, if any.
-    if (t_burstDepth > 0 || !m_out.isEmpty()) {
-        if (m_out.isEmpty())
-            t_waiting.append(this);
+    if (t_burstDepth > 0 || m_waiting) {
+        waitForBurst();
         m_out.append(frame);
         return;
     }
     write(frame);
 }
 
+bool PeerLink::sendBulk(const QByteArray &frame)
+{
+    if (m_closed)
+        return false;
+    if (m_bulkBytes + frame.size() > m_settings.bulkQueueBytes) {
+        // On the host the sender is not told; on a member its application
+        // is, by the failed send, and it is expected to wait and try again.
+        if (m_bulkDropped++ == 0) {
+            const QString line =
+                QStringLiteral("bulk queue to %1 is full (%2 bytes); dropping bulk data until it drains")
+                    .arg(m_label)
+                    .arg(m_bulkBytes);
+            if (m_outputCapped)
+                qCWarning(lcSession).noquote() << line;
+            else
+                qCInfo(lcSession).noquote() << line;
+        }
+        return false;
+    }
+    if (!m_bulkSeen)
+        limitKernelBacklog();
+    m_bulk.push_back(frame);
+    m_bulkBytes += frame.size();
+    pumpBulk();
+    return true;
+}
+
+// Bulk data held back here is no use if it then waits in the kernel's send
+// buffer, which grows to megabytes: an ordinary frame would queue behind all
+// of it. Where the system allows, the kernel takes only as much unsent data
+// as the bulk threshold; the rest waits in the socket's own buffer, which
+// drains (and pumps the bulk queue) as the kernel's empties.
+void PeerLink::limitKernelBacklog()
+{
+    m_bulkSeen = true;
+#if defined(Q_OS_UNIX) && defined(TCP_NOTSENT_LOWAT)
+    const auto fd = static_cast<int>(m_socket->socketDescriptor());
+    const int limit = static_cast<int>(std::min<qint64>(m_settings.bulkWriteThreshold, 1 << 30));
+    if (fd < 0)
+        return;
+    // Both ends, as either may carry bulk data first: the sender's unsent
+    // bytes, and the receiver's buffer, which otherwise grows to many
+    // megabytes when its reader is the slower side.
+    if (::setsockopt(fd, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &limit, sizeof limit) != 0
+        || ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &m_settings.bulkReceiveBuffer, sizeof(int)) != 0)
+        qCDebug(lcSession).noquote() << "link to" << m_label << "cannot limit its kernel buffers";
+#endif
+}
+
+void PeerLink::waitForBurst()
+{
+    if (m_waiting)
+        return;
+    m_waiting = true;
+    t_waiting.append(this);
+}
+
 void PeerLink::flushBurst()
 {
+    m_waiting = false;
     if (!m_closed && !m_out.isEmpty())
         write(m_out);
     m_out.resize(0); // keeps the buffer for the next burst
+    pumpBulk();
+}
+
+// Runs again whenever the socket has written some of its backlog.
+void PeerLink::pumpBulk()
+{
+    if (m_closed || m_waiting)
+        return;
+    if (t_burstDepth > 0) {
+        // The ordinary frames of this pass are not written yet.
+        if (!m_bulk.empty())
+            waitForBurst();
+        return;
+    }
+    while (!m_bulk.empty() && pendingOutput() < m_settings.bulkWriteThreshold) {
+        const QByteArray frame = std::move(m_bulk.front());
+        m_bulk.pop_front();
+        m_bulkBytes -= frame.size();
+        write(frame);
+    }
+    if (m_bulk.empty() && m_bulkDropped > 0) {
+        qCInfo(lcSession).noquote() << "bulk queue to" << m_label << "drained;" << m_bulkDropped
+                                    << "bulk frames were dropped";
+        m_bulkDropped = 0;
+    }
+}
+
+void PeerLink::dropBulk()
+{
+    m_bulk.clear();
+    m_bulkBytes = 0;
 }
 
 void PeerLink::write(QByteArrayView bytes)
@@ -175,6 +266,7 @@ void PeerLink::closeGracefully()
     if (m_closed)
         return;
     qCDebug(lcSession).noquote() << "link to" << m_label << "closed here after its last frames";
+    dropBulk(); // best effort: not worth holding the close for
     flushBurst();
     t_waiting.removeOne(this);
     m_closed = true;
@@ -203,6 +295,7 @@ void PeerLink::abort()
         return;
     qCDebug(lcSession).noquote() << "link to" << m_label << "dropped here";
     m_closed = true;
+    dropBulk();
     m_tick.stop();
     m_handshake.stop();
     m_socket->disconnect(this);
@@ -255,6 +348,8 @@ void PeerLink::onReadyRead()
             return;
         }
         m_inPos += frame.consumed;
+        if (!m_bulkSeen && (frame.kind == FrameKind::BulkSend || frame.kind == FrameKind::BulkDeliver))
+            limitKernelBacklog();
         if (m_onFrame)
             m_onFrame(frame.kind, frame.body);
         if (!self)
@@ -292,6 +387,7 @@ void PeerLink::fail(CloseReason reason, const char *detail)
     else
         qCWarning(lcSession).noquote() << "link to" << m_label << "closed:" << why;
     m_closed = true;
+    dropBulk();
     m_tick.stop();
     m_handshake.stop();
     m_socket->disconnect(this);

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <deque>
 #include <functional>
 
 class QTcpSocket;
@@ -16,7 +17,8 @@ class QTcpSocket;
 // One framed TCP connection. Everything the socket hands up is checked here
 // before anyone else sees it: framing, the frame cap, the handshake deadline,
 // the input rate and silence. The output side is capped so that a peer that
-// stops reading cannot grow our memory.
+// stops reading cannot grow our memory. Bulk frames wait in a bounded queue
+// of their own and go out only behind every ordinary frame.
 namespace vellmar::session {
 
 class PeerLink : public QObject
@@ -62,6 +64,11 @@ public:
     void setOutputCapped(bool on) { m_outputCapped = on; }
 
     void send(const QByteArray &frame);
+    // Queued behind everything sent with send(), and handed to the socket
+    // only while its unsent output is below the bulk threshold. False (and
+    // dropped, with a log line) when the bulk queue is full or the link is
+    // closed.
+    bool sendBulk(const QByteArray &frame);
     // Sends what is queued, then closes and deletes itself; no close handler
     // call. The owner must forget the link.
     void closeGracefully();
@@ -84,12 +91,17 @@ public:
     qint64 msSinceHeard() const { return m_lastHeard.elapsed(); }
     QHostAddress peerAddress() const;
     qint64 pendingOutput() const;
+    qint64 bulkQueued() const { return m_bulkBytes; }
 
 private:
     static void flushWaiting();
     void onReadyRead();
     void write(QByteArrayView bytes);
     void flushBurst();
+    void waitForBurst();
+    void pumpBulk();
+    void dropBulk();
+    void limitKernelBacklog();
     void onTick();
     void fail(CloseReason reason, const char *detail = nullptr);
     bool takeToken();
@@ -101,7 +113,12 @@ private:
     QString m_label;
     QByteArray m_in;
     qsizetype m_inPos = 0;
-    QByteArray m_out; // sent during a burst, written when it ends
+    QByteArray m_out;       // sent during a burst, written when it ends
+    bool m_waiting = false; // listed to be flushed when the burst ends
+    std::deque<QByteArray> m_bulk;
+    qint64 m_bulkBytes = 0;
+    qint64 m_bulkDropped = 0; // since the queue last ran empty
+    bool m_bulkSeen = false;
     QTimer m_tick;
     QTimer m_handshake;
     QElapsedTimer m_lastHeard;

@@ -67,4 +67,11 @@ std::optional<SessionAddress> parseSessionAddress(const QString &text, std::uint
     return SessionAddress{host, *port};
 }
 
+QString plainAddress(const QHostAddress &address)
+{
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : address.toString();
+}
+
 } // namespace vellmar::session

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QHostAddress;
+
 #include <cstdint>
 #include <optional>
 
@@ -19,5 +21,9 @@ struct SessionAddress
 
 // Empty when the text is not a usable address; blank text is not an address.
 std::optional<SessionAddress> parseSessionAddress(const QString &text, std::uint16_t defaultPort);
+
+// An address as text, an IPv4 address mapped into IPv6 written as IPv4 (a
+// dual-stack socket reports IPv4 peers that way).
+QString plainAddress(const QHostAddress &address);
 
 } // namespace vellmar::session

@@ -3,6 +3,8 @@
 #include "BlockingWait.h"
 #include "FrameCodec.h"
 #include "Frames.h"
+#include "SessionAddress.h"
+#include "UserConnect.h"
 
 #include <QNetworkDatagram>
 #include <QTcpSocket>
@@ -30,36 +32,20 @@ bool matches(const InfoFrame &info, const QString &guidApplication)
     return info.version == kProtocolVersion && info.guidApplication == guidApplication;
 }
 
-QString plainAddress(const QHostAddress &address)
-{
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString() : address.toString();
-}
-
 } // namespace
 
 std::optional<SessionDescription> querySession(const TransportSettings &settings, const QString &host,
                                                std::uint16_t port, const QString &guidApplication, QString *error)
 {
     QTcpSocket socket;
-    socket.connectToHost(host, port);
-    waitUntil(
-        [&] {
-            return socket.state() == QAbstractSocket::ConnectedState
-                   || socket.state() == QAbstractSocket::UnconnectedState;
-        },
-        settings.connectTimeout);
-    if (socket.state() != QAbstractSocket::ConnectedState) {
-        if (error)
-            *error = QStringLiteral("Cannot reach %1:%2").arg(host).arg(port);
+    if (!connectForUser(socket, host, port, settings.joinConnectTimeout, error))
         return std::nullopt;
-    }
     socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     socket.write(encode(QueryFrame{guidApplication, kProtocolVersion}));
 
     QByteArray in;
     std::optional<SessionDescription> found;
+    std::optional<std::uint16_t> otherVersion;
     bool done = false;
     QObject::connect(&socket, &QTcpSocket::readyRead, [&] {
         in.append(socket.readAll());
@@ -70,13 +56,16 @@ std::optional<SessionDescription> querySession(const TransportSettings &settings
         if (frame.status == DecodedFrame::Status::Complete && frame.kind == FrameKind::Info) {
             if (const auto info = parseInfo(frame.body); info && matches(*info, guidApplication))
                 found = describe(*info, host);
+            else if (info && info->guidApplication == guidApplication)
+                otherVersion = info->version;
         }
     });
     QObject::connect(&socket, &QTcpSocket::disconnected, [&] { done = true; });
     waitUntil([&] { return done; }, settings.handshakeTimeout);
     socket.abort();
     if (!found && error)
-        *error = QStringLiteral("No session of this program at %1:%2").arg(host).arg(port);
+        *error = otherVersion ? versionMismatchText(*otherVersion, kProtocolVersion)
+                              : QStringLiteral("No session of this program at %1:%2").arg(host).arg(port);
     return found;
 }
 

@@ -61,7 +61,10 @@ public:
     // Guaranteed, in the host's one order. to = 0 sends to everyone else
     // (never back to the sender). False when `from` is not this participant,
     // or `to` is not (or no longer) in the session, so a private line to
-    // someone who left can say so.
+    // someone who left can say so. With kSendBulk in flags the message goes
+    // in the bulk lane instead (see TransportTypes.h): not ordered with the
+    // others, and false also when it was dropped (no link to the host just
+    // now, or the link's bulk queue is full).
     virtual bool SendEx(PlayerId from, PlayerId to, int flags, const MessageBuffer &message) = 0;
 
     // Messages waiting for this participant (ownId is accepted for the
@@ -74,6 +77,10 @@ public:
 
     // Known for every player this participant has heard of, also after it left.
     virtual std::optional<QString> GetPlayerFriendlyName(PlayerId id) const = 0;
+    // Whether the host made this player the session's game master when it
+    // let it in. A role is never moved to another id, so the answer for an
+    // id never changes; at most one player present holds it.
+    virtual bool isMasterPlayer(PlayerId id) const = 0;
     // The players in the session now, in the order they joined.
     virtual QList<PlayerEntry> GetDPEnumPlayers(const QString &guidApplication = {}, int flags = 0) const = 0;
     virtual QString GetGuidApplication() const = 0;

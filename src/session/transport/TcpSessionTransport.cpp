@@ -103,6 +103,14 @@ bool TcpSessionTransport::Open(const SessionDescription &desc, OpenMode mode)
     if (mode == OpenMode::Join) {
         if (desc.hostAddress.isEmpty() || desc.hostPort == 0)
             return fail(QStringLiteral("The session has no host address; search for it first"));
+        // Asked only when the host said it needs one.
+        if ((desc.flags & kSessionFlagPassword) && !m_password && m_questions) {
+            m_password =
+                m_questions->askSecret(QStringLiteral("Join Session"),
+                                       QStringLiteral("The session \"%1\" needs a password:").arg(desc.sessionName));
+            if (!m_password)
+                return fail(QStringLiteral("Joining cancelled"));
+        }
         m_open = true;
         return true;
     }
@@ -111,8 +119,15 @@ bool TcpSessionTransport::Open(const SessionDescription &desc, OpenMode mode)
     // Every Welcome carries it; a longer one would be refused by every member.
     if (desc.sessionName.toUtf8().size() > qsizetype(kMaxNameBytes))
         return fail(QStringLiteral("The session name is too long (at most %1 bytes)").arg(kMaxNameBytes));
+    if (!m_password && m_questions) {
+        m_password = m_questions->askSecret(QStringLiteral("Host Session"),
+                                            QStringLiteral("Session password (leave blank for none):"));
+        if (!m_password)
+            return fail(QStringLiteral("Hosting cancelled"));
+    }
     m_host = new HostCore(m_settings, desc, m_roster, *this, this);
     connect(m_host, &HostCore::deposed, this, &TcpSessionTransport::standDown);
+    m_host->setPassword(newPasswordKey(m_password.value_or(QString()), m_settings.passwordKeyRounds));
     QString error;
     if (!m_host->listen(&error)) {
         delete std::exchange(m_host, nullptr);
@@ -157,6 +172,8 @@ std::optional<PlayerId> TcpSessionTransport::CreatePlayer(const QString &name)
     connect(m_member, &MemberSide::promoted, this, &TcpSessionTransport::becomeHost);
     connect(m_member, &MemberSide::sessionLost, this, &TcpSessionTransport::onSessionLost);
     m_member->setNetworkFaults(m_faults);
+    m_member->setPassword(std::exchange(m_password, std::nullopt).value_or(QString()));
+    m_member->setRequests(m_session.asksForMaster ? kRequestMaster : 0);
     QString error;
     if (!m_member->join(m_session.hostAddress, m_session.hostPort, m_session.guidApplication, name, &error)) {
         delete std::exchange(m_member, nullptr);
@@ -215,7 +232,6 @@ void TcpSessionTransport::onSessionLost()
 
 bool TcpSessionTransport::SendEx(PlayerId from, PlayerId to, int flags, const MessageBuffer &message)
 {
-    Q_UNUSED(flags); // every send is guaranteed
     if (m_ownId == 0 || from != m_ownId)
         return fail(QStringLiteral("Sender %1 is not this participant").arg(from));
     if (m_deposed)
@@ -226,6 +242,14 @@ bool TcpSessionTransport::SendEx(PlayerId from, PlayerId to, int flags, const Me
         return fail(QStringLiteral("The message is too long to send (%1 bytes, at most %2)")
                         .arg(message.bytes().size())
                         .arg(limit));
+    if (flags & kSendBulk) {
+        if (!m_roster.canAddress(from, to))
+            return fail(QStringLiteral("Player %1 is not in the session").arg(to));
+        const bool queued = m_host ? m_host->sendBulkFromLocal(to, message.bytes())
+                                   : (m_member && m_member->sendBulk(to, message.bytes()));
+        return queued ? true
+                      : fail(QStringLiteral("Bulk data to player %1 was dropped: the link is behind or down").arg(to));
+    }
     const bool sent =
         m_host ? m_host->sendFromLocal(to, message.bytes()) : (m_member && m_member->send(to, message.bytes()));
     return sent ? true : fail(QStringLiteral("Player %1 is not in the session").arg(to));
@@ -247,6 +271,12 @@ std::optional<ReceivedMessage> TcpSessionTransport::Receive()
 }
 
 std::optional<QString> TcpSessionTransport::GetPlayerFriendlyName(PlayerId id) const { return m_roster.nameOf(id); }
+
+bool TcpSessionTransport::isMasterPlayer(PlayerId id) const
+{
+    const RosterEntry *entry = m_roster.find(id);
+    return entry && (entry->roles & kRoleMaster);
+}
 
 QList<PlayerEntry> TcpSessionTransport::GetDPEnumPlayers(const QString &, int) const
 {

@@ -28,8 +28,10 @@ class TcpSessionTransport final : public SessionTransport, private LocalSink
 public:
     static const QString kConnectionAddress;
 
-    // questions: asked for the host's address during the session search; may
-    // be null, which means a network search without asking.
+    // questions: asked for the host's address during the session search, for
+    // the password when hosting, and for it when joining a session that needs
+    // one; may be null, which means a network search and no password unless
+    // one is set.
     explicit TcpSessionTransport(core::Questions *questions, TransportSettings settings = {},
                                  QObject *parent = nullptr);
     ~TcpSessionTransport() override;
@@ -44,6 +46,7 @@ public:
     int GetMessageCount(PlayerId ownId) const override;
     std::optional<ReceivedMessage> Receive() override;
     std::optional<QString> GetPlayerFriendlyName(PlayerId id) const override;
+    bool isMasterPlayer(PlayerId id) const override;
     QList<PlayerEntry> GetDPEnumPlayers(const QString &guidApplication = {}, int flags = 0) const override;
     QString GetGuidApplication() const override;
     QString lastError() const override { return m_error; }
@@ -57,6 +60,9 @@ public:
     void setSuggestedAddress(const QString &address) { m_suggestedAddress = address; }
     // The host address last typed into that question; empty for a search.
     QString typedAddress() const { return m_typedAddress; }
+    // The session password, set before Open instead of asking the user:
+    // what hosting requires, or what joining proves. Blank: none.
+    void setSessionPassword(const QString &password) { m_password = password; }
     // Where this participant's network is made to fail, in tests; none by
     // default. Not owned.
     void setNetworkFaults(NetworkFaults *faults);
@@ -82,6 +88,7 @@ private:
     bool m_open = false;
     bool m_deposed = false; // replaced as host while not responding
     QString m_lost;         // why the session was lost, once a member gave up
+    std::optional<QString> m_password;
     Roster m_roster;
     HostCore *m_host = nullptr;
     MemberSide *m_member = nullptr;

@@ -21,10 +21,14 @@ struct TransportSettings
     QHostAddress broadcastAddress = QHostAddress(QHostAddress::Broadcast);
     // Address the host and every member listen on (members listen so that
     // one of them can take over as host).
-    QHostAddress listenAddress = QHostAddress(QHostAddress::AnyIPv4);
+    QHostAddress listenAddress = QHostAddress(QHostAddress::Any); // IPv4 and IPv6
 
-    std::chrono::milliseconds searchTime = 1500ms; // blank-address search
-    std::chrono::milliseconds connectTimeout = 2000ms;
+    std::chrono::milliseconds searchTime = 1500ms;     // blank-address search
+    std::chrono::milliseconds connectTimeout = 2000ms; // reconnecting within a session
+    // A connection the user asked for (joining, or asking a host by
+    // address): long enough for a host across the internet, short enough
+    // not to leave the user waiting on an address nobody answers.
+    std::chrono::milliseconds joinConnectTimeout = 10000ms;
     std::chrono::milliseconds handshakeTimeout = 3000ms;
     std::chrono::milliseconds pingInterval = 1000ms; // sent after this much idle time
     std::chrono::milliseconds deadTimeout = 5000ms;  // silence that means the peer is gone
@@ -41,6 +45,13 @@ struct TransportSettings
     std::chrono::milliseconds stableLinkTime = 5000ms;
     std::chrono::milliseconds migrationTimeout = 8000ms; // give up finding a new host
 
+    // Session password: rounds of the key derivation a new session uses, and
+    // how long a host waits before it answers after wrong passwords from
+    // one address (doubling with each, up to the maximum).
+    std::uint32_t passwordKeyRounds = 50000;
+    std::chrono::milliseconds passwordDelay = 1000ms;
+    std::chrono::milliseconds passwordDelayMax = 16000ms;
+
     std::uint32_t maxFrameBytes = 64 * 1024;
     std::int64_t outputCapBytes = 8 * 1024 * 1024; // unsent bytes per member before it is dropped
     int maxPendingHandshakes = 128;                // after a host change everyone arrives at once
@@ -50,6 +61,16 @@ struct TransportSettings
     // ... and at most this many bytes of them. Half the output cap: a resume
     // that replays all of it still fits in the member's backlog.
     std::int64_t historyBytes = 4 * 1024 * 1024;
+    // Bulk data waits in a queue of its own per link and goes to the socket
+    // only while less than bulkWriteThreshold bytes are unsent there, so an
+    // ordinary message waits behind at most that much of it. Beyond
+    // bulkQueueBytes queued, further bulk frames for that link are dropped.
+    std::int64_t bulkWriteThreshold = 256 * 1024;
+    std::int64_t bulkQueueBytes = 8 * 1024 * 1024;
+    // Once bulk data has used a connection, its kernel receive buffer is
+    // held to this (instead of growing to tens of MB), so a slow reader
+    // does not keep megabytes of bulk data queued ahead of a chat line.
+    int bulkReceiveBuffer = 512 * 1024;
 };
 
 } // namespace vellmar::session

@@ -88,11 +88,26 @@ void MarkerExchange::RequestPlaceMarker(const table::CMarker &p_marker)
                                                                            p_marker.player, p_marker.UserID}));
 }
 
+namespace {
+QString placeMarkerPayload(const table::CMarker &marker)
+{
+    return session::formatPayload(
+        session::PlaceMarkerPayload{marker.id, marker.info, marker.mapX, marker.mapY, marker.player, marker.UserID});
+}
+} // namespace
+
 void MarkerExchange::BroadcastPlaceMarker(const table::CMarker &p_marker)
 {
-    m_state.sendToAll(session::MSG_PLACE_MARKER,
-                      session::formatPayload(session::PlaceMarkerPayload{
-                          p_marker.id, p_marker.info, p_marker.mapX, p_marker.mapY, p_marker.player, p_marker.UserID}));
+    m_state.sendToAll(session::MSG_PLACE_MARKER, placeMarkerPayload(p_marker));
+}
+
+void MarkerExchange::sendMarkersTo(std::int32_t playerId)
+{
+    if (!m_state.isMaster)
+        return;
+    m_state.markers.forEach([&](const table::CMarker &marker) {
+        m_state.sendTo(playerId, session::MSG_PLACE_MARKER, placeMarkerPayload(marker));
+    });
 }
 
 void MarkerExchange::BroadcastUpdateMarker(const table::CMarker &p_marker)

@@ -37,6 +37,10 @@ public:
     void RequestPlaceMarker(const table::CMarker &p_marker);
     void BroadcastPlaceMarker(const table::CMarker &p_marker);
     void BroadcastUpdateMarker(const table::CMarker &p_marker);
+    // The master's copy: every marker it holds, as the same announcements,
+    // to one player (one who joined late), so that player's markers equal
+    // the master's. Nothing on a player's copy.
+    void sendMarkersTo(std::int32_t playerId);
 
     // A received marker message (types 4, 6, 11, 12) from the player the
     // host stamped as its sender. Messages naming an unknown marker, that

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "map/Coverage.h"
+#include "map/DiscSprites.h"
+#include "map/LabelCache.h"
+#include "map/ViewGeometry.h"
+#include "table/Collections.h"
+
+#include <QColor>
+#include <QImage>
+#include <QPoint>
+#include <QPointF>
+#include <QSize>
+
+#include <cstdint>
+#include <vector>
+
+namespace vellmar::map {
+
+// The icons (discs in their health colour, each with its name) and the markers
+// (a dot and a two-line label) as the view shows them. Zoomed out, a thousand
+// records are a thousand small copies on every repaint, so the layer keeps
+// what it worked out for the last drawing: the list of copies, with their
+// pictures and view positions, and everything that list was made from. A
+// repaint with the same view and the same records only replays the copies;
+// any change to the view or to anything drawn of a record makes a new list.
+class RecordsLayer
+{
+public:
+    RecordsLayer();
+
+    // Paints the icons, then the markers, over the target; either may be null.
+    void paint(QImage &target, const ViewGeometry &geometry, const table::IconCollection *icons,
+               const table::MarkerCollection *markers);
+
+    // How many times the list was made anew; a repaint that reuses it does
+    // not count.
+    int rebuilds() const { return m_rebuilds; }
+
+private:
+    // One drawing step. Copy and Mask are written straight into the target's
+    // pixels: labels are opaque and discs are drawn without smoothing, so a
+    // copy of their set pixels is exactly what a painter would produce. That
+    // also lets the opaque items after the last blended one go front to back
+    // (the markers, which pile up most when zoomed out).
+    struct Item
+    {
+        enum class Kind { Copy, Mask, Blend, Ellipse, HugeDisc };
+        Kind kind = Kind::Copy;
+        QRect rect;                   // Copy, Mask, Blend: where the picture goes
+        const QRgb *pixels = nullptr; // Copy, Mask: its first pixel, and
+        qsizetype stride = 0;         // how many pixels apart its rows are
+        std::size_t image = 0;        // Blend: the picture, in m_images
+        QPoint centre;                // Ellipse, HugeDisc
+        double radius = 0;
+        QColor fill;
+    };
+    // What one record contributed to the list; the list stays valid while
+    // every record still reads the same.
+    struct IconInput
+    {
+        std::int32_t mapX, mapY, size;
+        std::int16_t damage, maxHealth; // the colour follows from these
+        QString name;
+        bool operator==(const IconInput &) const = default;
+    };
+    struct MarkerInput
+    {
+        std::int32_t mapX, mapY;
+        QString info;
+        QString player;
+        bool operator==(const MarkerInput &) const = default;
+    };
+    struct ViewInput
+    {
+        int pictureWidth, pictureHeight, viewWidth, viewHeight, hs, vs;
+        double z;
+        QSize targetSize;
+        QImage::Format format;
+        bool operator==(const ViewInput &) const = default;
+    };
+
+    bool unchanged(const ViewInput &view, const table::IconCollection *icons,
+                   const table::MarkerCollection *markers) const;
+    void rebuild(const ViewInput &view, const ViewGeometry &geometry, const table::IconCollection *icons,
+                 const table::MarkerCollection *markers);
+    void addIcon(const table::CIcon &icon, const ViewGeometry &geometry, const QRect &view, bool rawTarget);
+    void addMarker(const table::CMarker &marker, const ViewGeometry &geometry, const QRect &view, bool rawTarget);
+    void addDisc(QPoint centre, double radius, QColor fill, const QRect &view, bool rawTarget);
+    void addImage(const QImage &image, QPoint topLeft, Item::Kind rawKind, const QRect &view, bool rawTarget);
+    void replay(QImage &target);
+
+    LabelCache m_labels;
+    DiscSprites m_discs;
+    std::vector<Item> m_items;
+    // Keeps the items' pictures alive; replaying reads only the items, which
+    // lie side by side in memory.
+    std::vector<QImage> m_images;
+    // From here on every item is a Copy or a Mask, drawn front to back.
+    std::size_t m_opaqueFrom = 0;
+    Coverage m_coverage;
+    bool m_valid = false;
+    ViewInput m_view{};
+    bool m_hadIcons = false;
+    bool m_hadMarkers = false;
+    std::vector<IconInput> m_icons;
+    std::vector<MarkerInput> m_markers;
+    int m_rebuilds = 0;
+};
+
+} // namespace vellmar::map

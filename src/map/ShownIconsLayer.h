@@ -1,0 +1,26 @@
+#pragma once
+
+#include "map/DiscSprites.h"
+#include "map/LabelCache.h"
+#include "map/ViewGeometry.h"
+#include "table/Collections.h"
+
+class QImage;
+
+namespace vellmar::map {
+
+// The icons the master shows to players, drawn read-only under this copy's
+// own records: a disc in the colour of its health word and "name (word)".
+// They are few, so they are drawn afresh each time.
+class ShownIconsLayer
+{
+public:
+    ShownIconsLayer();
+    void paint(QImage &target, const ViewGeometry &geometry, const table::ShownIconCollection &icons);
+
+private:
+    LabelCache m_labels;
+    DiscSprites m_discs;
+};
+
+} // namespace vellmar::map
