@@ -117,7 +117,7 @@ public:
     tokens::MarkerExchange &markerExchange() { return *m_markers; }
     tokens::IconCommands &iconCommands() { return *m_iconCommands; }
     map::ShownMapExchange &shownMap() { return *m_shownMap; }
-    combat::TurnOrderExchange &turnOrderExchange() { return *m_turnOrder; }
+    combat::TurnOrderExchange &turnOrderExchange() { return *m_turnOrderExchange; }
     combat::frmShownTurnOrder *shownTurnOrder() const { return m_shownTurnOrder; }
     session::SessionTransport *directPlay() const { return m_directPlay.get(); }
     const SoundPlayer &sounds() const { return *m_sounds; }
