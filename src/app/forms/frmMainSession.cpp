@@ -1,3 +1,4 @@
+#include "core/Questions.h"
 #include "frmMain.h"
 
 #include "app/platform/SoundPlayer.h"
@@ -121,6 +122,8 @@ bool frmMain::beginSession(bool hosting)
         m_state.userName += u"(DM)";
 
     m_directPlay = m_transportFactory(m_questions);
+    if (auto *tcp = qobject_cast<session::TcpSessionTransport *>(m_directPlay.get()); tcp && hosting)
+        tcp->setSessionPassword(m_hostPassword);
     session::SessionStarter starter(*m_directPlay, m_questions, *this);
     const auto outcome = hosting ? starter.host(m_state.userName) : starter.join(m_state.userName);
     if (outcome.result != session::SessionStarter::Result::Success)
@@ -272,6 +275,15 @@ void frmMain::setBusy(bool busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
+}
+
+void frmMain::mnuSessionPassword_Click()
+{
+    const auto password = m_questions.askSecret(
+        QStringLiteral("Session Password"),
+        QStringLiteral("Password players must give to join the session you host (leave blank for none):"));
+    if (password)
+        m_hostPassword = *password;
 }
 
 } // namespace vellmar::app
