@@ -88,6 +88,7 @@ frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, 
 
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     connect(mnuHostSession, &QAction::triggered, this, &frmMain::mnuHostSession_Click);
+    connect(mnuSessionPassword, &QAction::triggered, this, &frmMain::mnuSessionPassword_Click);
     connect(mnuJoinSession, &QAction::triggered, this, &frmMain::mnuJoinSession_Click);
     connect(btnEnter, &QPushButton::clicked, this, &frmMain::btnEnter_Click);
     connect(btnPartyChat, &QPushButton::clicked, this, &frmMain::btnPartyChat_Click);

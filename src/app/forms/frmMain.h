@@ -163,6 +163,8 @@ public:
     QAction *mnuHostSession;
     QAction *mnuJoinSession;
     QAction *mnuDownloadMaps;
+    // Set before hosting; blank: the session needs no password.
+    QAction *mnuSessionPassword;
     QMenu *mnuPlayerMaster;
     QAction *mnuPrivateChat1;
     QAction *mnuDivider1;
@@ -250,6 +252,7 @@ private:
     void mnuShowMap_Click();
     void mnuShowIcon_Click();
     void mnuDownloadMaps_Click();
+    void mnuSessionPassword_Click();
     void Picture1_MouseDown(Qt::MouseButtons button, QPointF position);
     void Picture1_MouseMove(QPointF position);
     void Picture1_MouseUp(QPointF position);
@@ -297,6 +300,7 @@ private:
     PortMapperFactory m_portMapperFactory;
     std::unique_ptr<session::PortMapper> m_portMapper; // while hosting; removes the mapping when it goes
     QString m_whereToJoin;
+    QString m_hostPassword;
     session::Dispatcher m_dispatcher;
     std::unique_ptr<SoundPlayer> m_sounds;
     std::int32_t m_eventHandle = 0;

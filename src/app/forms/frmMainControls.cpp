@@ -46,6 +46,7 @@ void frmMain::createMenus()
     mnuSession = named(menuBar()->addMenu(QStringLiteral("Session")), "mnuSession");
     mnuHostSession = addNamedAction(mnuSession, "mnuHostSession", QStringLiteral("Host Session"));
     mnuJoinSession = addNamedAction(mnuSession, "mnuJoinSession", QStringLiteral("Join Session"));
+    mnuSessionPassword = addNamedAction(mnuSession, "mnuSessionPassword", QStringLiteral("Session Password..."));
     mnuDownloadMaps = addNamedAction(mnuSession, "mnuDownloadMaps", QStringLiteral("Download Maps the Master Shows"));
     mnuDownloadMaps->setCheckable(true);
     mnuDownloadMaps->setChecked(true);

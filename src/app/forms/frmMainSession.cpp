@@ -1,3 +1,4 @@
+#include "core/Questions.h"
 #include "frmMain.h"
 
 #include "app/forms/TableFiles.h"
@@ -130,6 +131,8 @@ bool frmMain::beginSession(bool hosting)
     auto *tcp = qobject_cast<session::TcpSessionTransport *>(m_directPlay.get());
     if (tcp && remembered && !remembered->hostAddresses().isEmpty())
         tcp->setSuggestedAddress(remembered->hostAddresses().constFirst());
+    if (tcp && hosting)
+        tcp->setSessionPassword(m_hostPassword);
     session::SessionStarter starter(*m_directPlay, m_questions, *this);
     const auto outcome = hosting ? starter.host(m_state.userName) : starter.join(m_state.userName);
     if (outcome.result != session::SessionStarter::Result::Success)
@@ -283,6 +286,15 @@ void frmMain::setBusy(bool busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
+}
+
+void frmMain::mnuSessionPassword_Click()
+{
+    const auto password = m_questions.askSecret(
+        QStringLiteral("Session Password"),
+        QStringLiteral("Password players must give to join the session you host (leave blank for none):"));
+    if (password)
+        m_hostPassword = *password;
 }
 
 } // namespace vellmar::app

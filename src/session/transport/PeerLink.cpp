@@ -177,14 +177,8 @@ void PeerLink::limitKernelBacklog()
 #if defined(Q_OS_UNIX) && defined(TCP_NOTSENT_LOWAT)
     const auto fd = static_cast<int>(m_socket->socketDescriptor());
     const int limit = static_cast<int>(std::min<qint64>(m_settings.bulkWriteThreshold, 1 << 30));
-    if (fd < 0)
-        return;
-    // Both ends, as either may carry bulk data first: the sender's unsent
-    // bytes, and the receiver's buffer, which otherwise grows to many
-    // megabytes when its reader is the slower side.
-    if (::setsockopt(fd, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &limit, sizeof limit) != 0
-        || ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &m_settings.bulkReceiveBuffer, sizeof(int)) != 0)
-        qCDebug(lcSession).noquote() << "link to" << m_label << "cannot limit its kernel buffers";
+    if (fd >= 0 && ::setsockopt(fd, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &limit, sizeof limit) != 0)
+        qCDebug(lcSession).noquote() << "link to" << m_label << "cannot limit its unsent kernel backlog";
 #endif
 }
 
@@ -348,8 +342,6 @@ void PeerLink::onReadyRead()
             return;
         }
         m_inPos += frame.consumed;
-        if (!m_bulkSeen && (frame.kind == FrameKind::BulkSend || frame.kind == FrameKind::BulkDeliver))
-            limitKernelBacklog();
         if (m_onFrame)
             m_onFrame(frame.kind, frame.body);
         if (!self)

@@ -119,12 +119,8 @@ bool TcpSessionTransport::Open(const SessionDescription &desc, OpenMode mode)
     // Every Welcome carries it; a longer one would be refused by every member.
     if (desc.sessionName.toUtf8().size() > qsizetype(kMaxNameBytes))
         return fail(QStringLiteral("The session name is too long (at most %1 bytes)").arg(kMaxNameBytes));
-    if (!m_password && m_questions) {
-        m_password = m_questions->askSecret(QStringLiteral("Host Session"),
-                                            QStringLiteral("Session password (leave blank for none):"));
-        if (!m_password)
-            return fail(QStringLiteral("Hosting cancelled"));
-    }
+    // Hosting asks nothing more than before: a password is set beforehand
+    // (setSessionPassword), or the session has none.
     m_host = new HostCore(m_settings, desc, m_roster, *this, this);
     connect(m_host, &HostCore::deposed, this, &TcpSessionTransport::standDown);
     m_host->setPassword(newPasswordKey(m_password.value_or(QString()), m_settings.passwordKeyRounds));

@@ -67,10 +67,6 @@ struct TransportSettings
     // bulkQueueBytes queued, further bulk frames for that link are dropped.
     std::int64_t bulkWriteThreshold = 256 * 1024;
     std::int64_t bulkQueueBytes = 8 * 1024 * 1024;
-    // Once bulk data has used a connection, its kernel receive buffer is
-    // held to this (instead of growing to tens of MB), so a slow reader
-    // does not keep megabytes of bulk data queued ahead of a chat line.
-    int bulkReceiveBuffer = 512 * 1024;
 };
 
 } // namespace vellmar::session
