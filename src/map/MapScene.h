@@ -7,6 +7,10 @@
 
 namespace vellmar::map {
 
+namespace fog {
+class FogMask;
+}
+
 // What the view shows besides the map itself, read afresh for every drawing.
 struct MapScene
 {
@@ -20,6 +24,10 @@ struct MapScene
     // over everything including the selection ring; either may be null.
     const MapOverlay *underRecords = nullptr;
     const MapOverlay *overRecords = nullptr;
+    // The fog over the table's shown map; null where there is none (a map
+    // loaded for oneself). The master sees hidden cells shaded, players opaque.
+    const fog::FogMask *fog = nullptr;
+    bool fogForMaster = false;
 };
 
 } // namespace vellmar::map
