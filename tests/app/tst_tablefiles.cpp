@@ -1,5 +1,6 @@
 #include "../saving/TableSamples.h"
 #include "ScriptedQuestions.h"
+#include "SessionParticipants.h"
 #include "app/forms/TableFiles.h"
 #include "app/forms/frmMain.h"
 #include "combat/forms/frmCombat.h"
@@ -178,6 +179,40 @@ private Q_SLOTS:
         QCOMPARE(f.content().icons.size(), std::size_t(2));
         for (const auto &icon : f.content().icons)
             QCOMPARE(icon.UserID, 4);
+    }
+
+    void theMastersTableReplacesTheSessionsMapAndMarkers()
+    {
+        Window saver;
+        saver.fill(30, 0);
+        QImage picture(64, 48, QImage::Format_RGB32);
+        picture.fill(Qt::darkRed);
+        const QString pictureFile = m_dir.filePath(QStringLiteral("crypt.png"));
+        QVERIFY(picture.save(pictureFile));
+        saver.w.mapState.picture = picture;
+        saver.w.mapState.pictureFile = pictureFile;
+        saver.w.mapState.name = QStringLiteral("Crypt");
+        saver.w.mapState.mapLoaded = true;
+        saver.chosen = m_dir.filePath(QStringLiteral("crypt.vtable"));
+        saver.w.tableFiles().saveTableAs();
+        const auto savedMarkers = saver.content().markers;
+
+        // The session already has markers of its own, which the table replaces.
+        apptest::Participant master;
+        apptest::Participant ranger;
+        for (int id = 1; id <= 3; ++id)
+            master.w().state().markers.add(std::make_shared<table::CMarker>(
+                table::CMarker{QStringLiteral("old"), QStringLiteral("Scout"), 10 * id, 10, id, 0}));
+        QVERIFY(apptest::gather(master, ranger));
+        QTRY_COMPARE(ranger.w().state().markers.size(), std::size_t(3));
+
+        QVERIFY(master.w().tableFiles().openTable(saver.chosen));
+        const auto onMaster = saving::contentOf(master.w().state().records(), master.w().turnOrder()).markers;
+        QCOMPARE(onMaster, savedMarkers);
+        QTRY_COMPARE(saving::contentOf(ranger.w().state().records(), ranger.w().turnOrder()).markers, onMaster);
+        QVERIFY(ranger.w().state().shownMap);
+        QCOMPARE(ranger.w().state().shownMap->name, QStringLiteral("Crypt"));
+        QCOMPARE(master.questions.told, QStringList());
     }
 
     void afterACrashTheNewestAutosaveIsOfferedOnce()

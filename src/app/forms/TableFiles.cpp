@@ -234,36 +234,36 @@ bool TableFiles::load(const QString &path)
 void TableFiles::restore(const saving::OpenedTable &opened, const QImage &picture)
 {
     table::Table &table = m_parts.table;
-    if (!table.inSession) {
-        saving::restoreContent(opened.content, saving::OpenAs::Alone, table.ownPlayerID, table.records(),
-                               m_parts.turnOrder);
-        if (opened.content.map) {
-            const table::ShownMap &shown = *opened.content.map;
-            map::MapState &state = m_parts.mapState;
-            state.map10Size = shown.map10Size;
-            state.map10OffsetX = shown.map10OffsetX;
-            state.map10OffsetY = shown.map10OffsetY;
-            state.picture = picture;
-            state.name = shown.name;
-            state.pictureFile = opened.pictureFile;
-            state.mapLoaded = true;
-            m_parts.mapView.mapReplaced();
-        }
-    } else {
-        // Markers and the shown map are the session's: only the master
-        // changes them, and only through the session's own paths.
-        saving::restoreContent(opened.content, saving::OpenAs::Player, table.ownPlayerID, table.records(),
-                               m_parts.turnOrder);
-        if (table.isMaster) {
-            if (m_showInSession)
-                m_showInSession(opened);
-            else
-                m_parts.questions.tell(QStringLiteral("Your icons and combat tracker were restored. The table's map "
-                                                      "and markers can be shown to the players only outside a "
-                                                      "session in this version."));
-        }
+    // Markers and the shown map are the session's: a player restores only
+    // what is its own, the master changes them through the session's paths.
+    const bool alone = !table.inSession;
+    const bool showing = table.inSession && table.isMaster;
+    saving::restoreContent(opened.content, alone ? saving::OpenAs::Alone : saving::OpenAs::Player, table.ownPlayerID,
+                           table.records(), m_parts.turnOrder);
+    if ((alone || showing) && opened.content.map)
+        loadMap(*opened.content.map, picture, opened.pictureFile);
+    if (showing) {
+        if (m_showInSession)
+            m_showInSession(opened);
+        else
+            m_parts.questions.tell(QStringLiteral("Your icons and combat tracker were restored. The table's map "
+                                                  "and markers can be shown to the players only outside a "
+                                                  "session in this version."));
     }
     m_parts.refresh();
+}
+
+void TableFiles::loadMap(const table::ShownMap &shown, const QImage &picture, const QString &pictureFile)
+{
+    map::MapState &state = m_parts.mapState;
+    state.map10Size = shown.map10Size;
+    state.map10OffsetX = shown.map10OffsetX;
+    state.map10OffsetY = shown.map10OffsetY;
+    state.picture = picture;
+    state.name = shown.name;
+    state.pictureFile = pictureFile;
+    state.mapLoaded = true;
+    m_parts.mapView.mapReplaced();
 }
 
 void TableFiles::remember(const QString &path)

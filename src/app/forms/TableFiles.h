@@ -63,8 +63,9 @@ public:
         // Shows the replaced records: the map and the combat window.
         std::function<void()> refresh;
     };
-    // The master in a session opens a table: show its map to the players and
-    // announce its markers, through the shared table's paths.
+    // The master in a session opens a table: its map is loaded here and its
+    // icons and combat order restored; this shows the map to the players and
+    // replaces the session's markers with the table's.
     using ShowInSession = std::function<void(const saving::OpenedTable &)>;
 
     TableFiles(Parts parts, std::unique_ptr<saving::TableFileChooser> chooser, QWidget *dialogParent);
@@ -106,6 +107,7 @@ private:
     bool load(const QString &path);
     QString findPicture(const QByteArray &sha256) const;
     void restore(const saving::OpenedTable &opened, const QImage &picture);
+    void loadMap(const table::ShownMap &shown, const QImage &picture, const QString &pictureFile);
     void fillRecent();
     void remember(const QString &path);
 

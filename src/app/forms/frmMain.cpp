@@ -89,6 +89,7 @@ frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, 
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     connect(mnuHostSession, &QAction::triggered, this, &frmMain::mnuHostSession_Click);
     connect(mnuSessionPassword, &QAction::triggered, this, &frmMain::mnuSessionPassword_Click);
+    connect(mnuPictureCache, &QAction::triggered, this, &frmMain::mnuPictureCache_Click);
     connect(mnuJoinSession, &QAction::triggered, this, &frmMain::mnuJoinSession_Click);
     connect(btnEnter, &QPushButton::clicked, this, &frmMain::btnEnter_Click);
     connect(btnPartyChat, &QPushButton::clicked, this, &frmMain::btnPartyChat_Click);
@@ -176,6 +177,11 @@ void frmMain::createTableFiles()
         TableFiles::Parts{m_state, m_turnOrder, mapState, *m_mapView, m_questions, [this] { tableReplaced(); }},
         std::make_unique<QtTableFileChooser>(this), this);
     m_tableFiles->setPictureSupply(m_pictures.get());
+    m_tableFiles->setShowInSession([this](const saving::OpenedTable &opened) {
+        if (opened.content.map)
+            mnuShowMap_Click();
+        m_markers->replaceMarkers(opened.content.markers);
+    });
     m_tableFiles->addTo(mnuFile, mnuExit);
 }
 
@@ -184,6 +190,8 @@ void frmMain::useStorage(const Storage &storage)
     m_tableFiles->useStorage(storage);
     m_windowPlaces->usePreferences(m_tableFiles->preferences());
     m_windowPlaces->track(m_partyChat);
+    if (const auto limit = m_tableFiles->preferences()->pictureCacheLimit())
+        m_pictures->limitStorage(*limit);
     m_tableFiles->offerRestoreAfterCrash();
 }
 

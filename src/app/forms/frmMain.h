@@ -165,6 +165,7 @@ public:
     QAction *mnuDownloadMaps;
     // Set before hosting; blank: the session needs no password.
     QAction *mnuSessionPassword;
+    QAction *mnuPictureCache;
     QMenu *mnuPlayerMaster;
     QAction *mnuPrivateChat1;
     QAction *mnuDivider1;
@@ -253,6 +254,7 @@ private:
     void mnuShowIcon_Click();
     void mnuDownloadMaps_Click();
     void mnuSessionPassword_Click();
+    void mnuPictureCache_Click();
     void Picture1_MouseDown(Qt::MouseButtons button, QPointF position);
     void Picture1_MouseMove(QPointF position);
     void Picture1_MouseUp(QPointF position);

@@ -50,6 +50,7 @@ void frmMain::createMenus()
     mnuDownloadMaps = addNamedAction(mnuSession, "mnuDownloadMaps", QStringLiteral("Download Maps the Master Shows"));
     mnuDownloadMaps->setCheckable(true);
     mnuDownloadMaps->setChecked(true);
+    mnuPictureCache = addNamedAction(mnuSession, "mnuPictureCache", QStringLiteral("Picture Cache Size..."));
 
     // Pop-up menus, not on the menu bar.
     mnuPlayerMaster = named(new QMenu(this), "mnuPlayerMaster");

@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "app/forms/TableFiles.h"
 #include "combat/TurnOrderExchange.h"
 #include "combat/forms/frmCombat.h"
 #include "combat/forms/frmShownTurnOrder.h"
@@ -10,6 +11,7 @@
 #include "map/sharing/PictureCache.h"
 #include "map/sharing/PictureExchange.h"
 #include "map/sharing/ShownMapExchange.h"
+#include "saving/Preferences.h"
 #include "session/protocol/Messages.h"
 #include "tokens/icons/ShownIcons.h"
 #include "tokens/markers/MarkerExchange.h"
@@ -138,6 +140,31 @@ void frmMain::mnuShowIcon_Click()
 }
 
 void frmMain::mnuDownloadMaps_Click() { m_shownMap->downloadsRefused = !mnuDownloadMaps->isChecked(); }
+
+void frmMain::mnuPictureCache_Click()
+{
+    saving::Preferences *remembered = m_tableFiles->preferences();
+    constexpr qint64 megabyte = 1024 * 1024;
+    const qint64 current = remembered && remembered->pictureCacheLimit() ? *remembered->pictureCacheLimit()
+                                                                         : map::PictureCache::kDefaultLimitBytes;
+    const auto answer = m_questions.askText(
+        QStringLiteral("Picture Cache Size"),
+        QStringLiteral("Megabytes of map pictures fetched from sessions to keep (least recently used go first):"),
+        QString::number(current / megabyte));
+    if (!answer)
+        return;
+    bool ok = false;
+    const qint64 megabytes = answer->trimmed().toLongLong(&ok);
+    if (!ok || megabytes < 1 || megabytes > 1024 * 1024) {
+        m_questions.tell(QStringLiteral("The picture cache size must be a whole number of megabytes from 1 to "
+                                        "1048576; it stays %1 MB.")
+                             .arg(current / megabyte));
+        return;
+    }
+    m_pictures->limitStorage(megabytes * megabyte);
+    if (remembered)
+        remembered->setPictureCacheLimit(megabytes * megabyte);
+}
 
 void frmMain::markMapReadiness()
 {

@@ -55,6 +55,8 @@ QString PictureExchange::localPath(const QByteArray &sha256) const
     return m_cache.pathFor(sha256);
 }
 
+void PictureExchange::limitStorage(qint64 bytes) { m_cache.setLimitBytes(bytes); }
+
 void PictureExchange::offer(const QByteArray &sha256, const QString &filePath)
 {
     if (sha256.size() != 32 || !QFileInfo(filePath).isFile()) {

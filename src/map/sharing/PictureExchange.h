@@ -41,6 +41,7 @@ public:
     void request(const table::ShownMap &map) override;
     QString localPath(const QByteArray &sha256) const override;
     void offer(const QByteArray &sha256, const QString &filePath) override;
+    void limitStorage(qint64 bytes) override;
 
     const PictureExchangeSettings &settings() const { return m_settings; }
     // Applies to downloads started afterwards.

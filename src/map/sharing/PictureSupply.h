@@ -28,6 +28,9 @@ public:
     virtual QString localPath(const QByteArray &sha256) const = 0;
     // This copy can serve these bytes to others (the master's shown picture).
     virtual void offer(const QByteArray &sha256, const QString &filePath) = 0;
+    // How many bytes of fetched pictures this copy may keep; a supply that
+    // keeps none ignores it.
+    virtual void limitStorage(qint64 bytes) { Q_UNUSED(bytes) }
 
 Q_SIGNALS:
     void progress(const QByteArray &sha256, qint64 received, qint64 total);

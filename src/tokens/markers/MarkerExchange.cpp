@@ -6,6 +6,7 @@
 
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <memory>
 
 namespace vellmar::tokens {
@@ -108,6 +109,27 @@ void MarkerExchange::sendMarkersTo(std::int32_t playerId)
     m_state.markers.forEach([&](const table::CMarker &marker) {
         m_state.sendTo(playerId, session::MSG_PLACE_MARKER, placeMarkerPayload(marker));
     });
+}
+
+void MarkerExchange::replaceMarkers(const std::vector<table::CMarker> &markers)
+{
+    if (!m_state.isMaster)
+        return;
+    std::vector<std::int32_t> gone;
+    m_state.markers.forEach([&gone](const table::CMarker &marker) { gone.push_back(marker.id); });
+    for (const std::int32_t id : gone) {
+        m_state.sendToAll(session::MSG_REMOVE_MARKER, session::formatPayload(session::RemoveMarkerPayload{id}));
+        m_state.markers.remove(table::recordKey(id));
+    }
+    m_state.currentMarker.reset();
+    std::int32_t highest = 0;
+    for (const table::CMarker &marker : markers) {
+        highest = std::max(highest, marker.id);
+        m_state.markers.add(std::make_shared<table::CMarker>(marker));
+        BroadcastPlaceMarker(marker);
+    }
+    m_state.keepIdsAbove(highest, 0);
+    m_repaint();
 }
 
 void MarkerExchange::BroadcastUpdateMarker(const table::CMarker &p_marker)

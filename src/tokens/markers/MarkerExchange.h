@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace vellmar::table {
 class Table;
@@ -41,6 +42,10 @@ public:
     // to one player (one who joined late), so that player's markers equal
     // the master's. Nothing on a player's copy.
     void sendMarkersTo(std::int32_t playerId);
+    // The master's copy: every marker of the session gives way to these (an
+    // opened table's), removed and announced everywhere, so every copy ends
+    // with exactly these. Nothing on a player's copy.
+    void replaceMarkers(const std::vector<table::CMarker> &markers);
 
     // A received marker message (types 4, 6, 11, 12) from the player the
     // host stamped as its sender. Messages naming an unknown marker, that
