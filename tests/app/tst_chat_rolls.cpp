@@ -1,3 +1,4 @@
+#include "LoopbackWrapper.h"
 #include "SessionParticipants.h"
 #include "chat/forms/Form2.h"
 #include "chat/forms/PrivateChats.h"
@@ -17,15 +18,10 @@ namespace {
 
 // The real loopback transport, noting the type of every message this copy
 // receives: what reached it on the wire, whether or not anything showed it.
-class Recording final : public session::SessionTransport
+class Recording final : public session::testing::LoopbackWrapper
 {
 public:
-    explicit Recording(core::Questions &asker, QList<std::int32_t> &types)
-        : m_inner(&asker, session::testing::fastSettings())
-        , m_types(types)
-    {
-        connect(&m_inner, &SessionTransport::receiveEvent, this, &SessionTransport::receiveEvent);
-    }
+    Recording(core::Questions &asker, QList<std::int32_t> &types) : LoopbackWrapper(asker), m_types(types) {}
     std::optional<session::ReceivedMessage> Receive() override
     {
         auto received = m_inner.Receive();
@@ -35,35 +31,8 @@ public:
         }
         return received;
     }
-    // Everything else is the real transport's.
-    std::optional<session::PlayerId> CreatePlayer(const QString &name) override { return m_inner.CreatePlayer(name); }
-    QList<session::ConnectionEntry> GetDPEnumConnections() const override { return m_inner.GetDPEnumConnections(); }
-    bool InitializeConnection(const QString &a) override { return m_inner.InitializeConnection(a); }
-    QList<session::SessionDescription> GetDPEnumSessions(const session::SessionDescription &d) override
-    {
-        return m_inner.GetDPEnumSessions(d);
-    }
-    bool Open(const session::SessionDescription &d, session::OpenMode m) override { return m_inner.Open(d, m); }
-    std::int32_t CreateEvent() override { return m_inner.CreateEvent(); }
-    bool SendEx(session::PlayerId f, session::PlayerId t, int fl, const session::MessageBuffer &m) override
-    {
-        return m_inner.SendEx(f, t, fl, m);
-    }
-    int GetMessageCount(session::PlayerId id) const override { return m_inner.GetMessageCount(id); }
-    std::optional<QString> GetPlayerFriendlyName(session::PlayerId id) const override
-    {
-        return m_inner.GetPlayerFriendlyName(id);
-    }
-    QList<session::PlayerEntry> GetDPEnumPlayers(const QString &g, int f) const override
-    {
-        return m_inner.GetDPEnumPlayers(g, f);
-    }
-    QString GetGuidApplication() const override { return m_inner.GetGuidApplication(); }
-    QString lastError() const override { return m_inner.lastError(); }
-    bool isMasterPlayer(session::PlayerId id) const override { return m_inner.isMasterPlayer(id); }
 
 private:
-    session::TcpSessionTransport m_inner;
     QList<std::int32_t> &m_types;
 };
 

@@ -1,3 +1,4 @@
+#include "LoopbackWrapper.h"
 #include "SessionParticipants.h"
 #include "app/platform/SoundPlayer.h"
 #include "chat/forms/Form2.h"
@@ -22,15 +23,13 @@ QString logText(const QPlainTextEdit *edit) { return edit->toPlainText().replace
 // A loopback transport whose player creation goes on turning the event loop
 // after the player exists, as a slow network makes it do: messages arrive
 // before the window has finished setting up.
-class SlowToJoin final : public session::SessionTransport
+class SlowToJoin final : public session::testing::LoopbackWrapper
 {
 public:
     SlowToJoin(core::Questions &asker, std::function<void()> meanwhile)
-        : m_inner(&asker, session::testing::fastSettings())
+        : LoopbackWrapper(asker)
         , m_meanwhile(std::move(meanwhile))
-    {
-        connect(&m_inner, &SessionTransport::receiveEvent, this, &SessionTransport::receiveEvent);
-    }
+    {}
     std::optional<session::PlayerId> CreatePlayer(const QString &name) override
     {
         const auto id = m_inner.CreatePlayer(name);
@@ -38,35 +37,8 @@ public:
             m_meanwhile();
         return id;
     }
-    // Everything else is the real transport's.
-    QList<session::ConnectionEntry> GetDPEnumConnections() const override { return m_inner.GetDPEnumConnections(); }
-    bool InitializeConnection(const QString &a) override { return m_inner.InitializeConnection(a); }
-    QList<session::SessionDescription> GetDPEnumSessions(const session::SessionDescription &d) override
-    {
-        return m_inner.GetDPEnumSessions(d);
-    }
-    bool Open(const session::SessionDescription &d, session::OpenMode m) override { return m_inner.Open(d, m); }
-    std::int32_t CreateEvent() override { return m_inner.CreateEvent(); }
-    bool SendEx(session::PlayerId f, session::PlayerId t, int fl, const session::MessageBuffer &m) override
-    {
-        return m_inner.SendEx(f, t, fl, m);
-    }
-    int GetMessageCount(session::PlayerId id) const override { return m_inner.GetMessageCount(id); }
-    std::optional<session::ReceivedMessage> Receive() override { return m_inner.Receive(); }
-    std::optional<QString> GetPlayerFriendlyName(session::PlayerId id) const override
-    {
-        return m_inner.GetPlayerFriendlyName(id);
-    }
-    bool isMasterPlayer(session::PlayerId id) const override { return m_inner.isMasterPlayer(id); }
-    QList<session::PlayerEntry> GetDPEnumPlayers(const QString &g, int f) const override
-    {
-        return m_inner.GetDPEnumPlayers(g, f);
-    }
-    QString GetGuidApplication() const override { return m_inner.GetGuidApplication(); }
-    QString lastError() const override { return m_inner.lastError(); }
 
 private:
-    session::TcpSessionTransport m_inner;
     std::function<void()> m_meanwhile;
 };
 
