@@ -43,8 +43,9 @@ struct Participant
     ScriptedQuestions questions;
     std::unique_ptr<frmMain> window;
 
-    explicit Participant(const frmMain::TransportFactory &factory = onLoopback)
-        : window(std::make_unique<frmMain>(questions, factory))
+    explicit Participant(const frmMain::TransportFactory &factory = onLoopback,
+                         frmMain::PictureSupplyFactory pictures = frmMain::defaultPictureSupply())
+        : window(std::make_unique<frmMain>(questions, factory, std::move(pictures)))
     {}
 
     frmMain &w() { return *window; }

@@ -161,18 +161,26 @@ private Q_SLOTS:
     void refusedDownloadsShowTheNameAndAMessage()
     {
         Copy player(false);
-        player.exchange.downloadsRefused = true;
+        player.exchange.setDownloadsRefused(true);
         const QByteArray sha(32, '\x01');
-        player.exchange.receive(
-            1, session::formatPayload(session::ShowMapPayload{20, 0, 0, sha, 5'000'000, QStringLiteral("Far Keep")}));
+        const auto show = [&](const QString &name) {
+            player.exchange.receive(1, session::formatPayload(session::ShowMapPayload{20, 0, 0, sha, 5'000'000, name}));
+        };
+        show(QStringLiteral("Far Keep"));
         QVERIFY(player.supply.requests.isEmpty());
         QCOMPARE(player.chat.size(), 1);
         QVERIFY(player.chat[0].contains(u"Far Keep") && player.chat[0].contains(u"switched off"));
-        // Bytes already held are used all the same.
-        player.supply.held.insert(sha, QStringLiteral("/held"));
-        player.exchange.receive(
-            1, session::formatPayload(session::ShowMapPayload{20, 0, 0, sha, 5'000'000, QStringLiteral("Far Keep")}));
+        // Allowed again: the map shown meanwhile is fetched, once.
+        player.exchange.setDownloadsRefused(false);
+        player.exchange.setDownloadsRefused(false);
         QCOMPARE(player.supply.requests.size(), 1);
+        QCOMPARE(player.status, QStringLiteral("Loading map Far Keep: 0.0 of 5.0 MB"));
+        // Bytes already held are used all the same.
+        player.exchange.setDownloadsRefused(true);
+        player.supply.held.insert(sha, QStringLiteral("/held"));
+        show(QStringLiteral("Near Keep"));
+        QCOMPARE(player.supply.requests.size(), 2);
+        QCOMPARE(player.chat.size(), 1);
     }
 
     void masterSeesWhoHoldsTheShownPicture()

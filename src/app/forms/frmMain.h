@@ -99,7 +99,9 @@ public:
     // Finds shown pictures in the map folder only; what windows in tests use.
     static PictureSupplyFactory defaultPictureSupply();
     // Also fetches them from the session into a cache in cacheFolder.
-    static PictureSupplyFactory sessionPictureSupply(const QString &cacheFolder);
+    // mapFolder: where this copy's own pictures are looked for first.
+    static PictureSupplyFactory sessionPictureSupply(const QString &cacheFolder,
+                                                     const QString &mapFolder = QStringLiteral("map"));
 
     frmMain(core::Questions &questions, TransportFactory transportFactory, QWidget *parent = nullptr);
     frmMain(core::Questions &questions, TransportFactory transportFactory, PictureSupplyFactory pictureSupply,
@@ -117,6 +119,7 @@ public:
     tokens::MarkerExchange &markerExchange() { return *m_markers; }
     tokens::IconCommands &iconCommands() { return *m_iconCommands; }
     map::ShownMapExchange &shownMap() { return *m_shownMap; }
+    map::PictureSupply &pictureSupply() { return *m_pictures; }
     combat::TurnOrderExchange &turnOrderExchange() { return *m_turnOrderExchange; }
     combat::frmShownTurnOrder *shownTurnOrder() const { return m_shownTurnOrder; }
     session::SessionTransport *directPlay() const { return m_directPlay.get(); }
@@ -283,6 +286,8 @@ private:
     void routeTableSharing();
     void sendTableTo(std::int32_t playerId);
     void offerShowToPlayers();
+    // Names the largest picture the master may show.
+    QString showToPlayersTip() const;
     // The master's player list says who can see the shown map.
     void markMapReadiness();
     void showSeenTurnOrder();

@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QListWidget>
+#include <QPushButton>
 #include <QStatusBar>
 
 // The main window's part in the shared table: the master shows its map, a
@@ -34,12 +35,12 @@ frmMain::PictureSupplyFactory frmMain::defaultPictureSupply()
     };
 }
 
-frmMain::PictureSupplyFactory frmMain::sessionPictureSupply(const QString &cacheFolder)
+frmMain::PictureSupplyFactory frmMain::sessionPictureSupply(const QString &cacheFolder, const QString &mapFolder)
 {
-    return [cacheFolder](table::Table &state, session::Dispatcher &dispatcher) {
+    return [cacheFolder, mapFolder](table::Table &state, session::Dispatcher &dispatcher) {
         auto cache = std::make_shared<map::PictureCache>(cacheFolder);
-        auto exchange = std::make_unique<map::PictureExchange>(state.outbox(), state.identity(), dispatcher, *cache,
-                                                               QStringLiteral("map"));
+        auto exchange =
+            std::make_unique<map::PictureExchange>(state.outbox(), state.identity(), dispatcher, *cache, mapFolder);
         // The cache lives exactly as long as the exchange that uses it: the
         // connection holding it goes only after the exchange's destructor ran.
         QObject::connect(exchange.get(), &QObject::destroyed, [cache] {});
@@ -91,8 +92,11 @@ void frmMain::offerShowToPlayers()
 {
     if (!m_state.isMaster || !m_state.inSession)
         return;
-    if (m_maplist)
+    if (m_maplist) {
         m_maplist->setShowToPlayers([this] { mnuShowMap_Click(); });
+        m_maplist->btnShow->setToolTip(showToPlayersTip());
+    }
+    mnuShowMap->setStatusTip(showToPlayersTip());
     if (m_combat && m_combat->chkShow->isHidden()) {
         m_combat->offerShowToPlayers(m_turnOrderExchange->shown());
         connect(m_combat, &combat::frmCombat::orderChanged, this,
@@ -139,7 +143,13 @@ void frmMain::mnuShowIcon_Click()
         m_shownIcons->toggle(*m_state.currentIcon);
 }
 
-void frmMain::mnuDownloadMaps_Click() { m_shownMap->downloadsRefused = !mnuDownloadMaps->isChecked(); }
+void frmMain::mnuDownloadMaps_Click() { m_shownMap->setDownloadsRefused(!mnuDownloadMaps->isChecked()); }
+
+QString frmMain::showToPlayersTip() const
+{
+    return QStringLiteral("Shows the loaded map to every player; its picture may have at most %1 MB")
+        .arg(double(m_shownMap->pictureLimit) / 1e6, 0, 'f', 1);
+}
 
 void frmMain::mnuPictureCache_Click()
 {

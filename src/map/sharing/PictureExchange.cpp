@@ -57,6 +57,12 @@ QString PictureExchange::localPath(const QByteArray &sha256) const
 
 void PictureExchange::limitStorage(qint64 bytes) { m_cache.setLimitBytes(bytes); }
 
+QString PictureExchange::heldPath(const table::ShownMap &map)
+{
+    const QString path = localPath(map.pictureSha256);
+    return path.isEmpty() && map.pictureSha256.size() == 32 ? m_folder.find(map.pictureSha256, map.pictureSize) : path;
+}
+
 void PictureExchange::offer(const QByteArray &sha256, const QString &filePath)
 {
     if (sha256.size() != 32 || !QFileInfo(filePath).isFile()) {

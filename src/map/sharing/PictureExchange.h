@@ -40,6 +40,7 @@ public:
 
     void request(const table::ShownMap &map) override;
     QString localPath(const QByteArray &sha256) const override;
+    QString heldPath(const table::ShownMap &map) override;
     void offer(const QByteArray &sha256, const QString &filePath) override;
     void limitStorage(qint64 bytes) override;
 

@@ -26,6 +26,10 @@ public:
     virtual void request(const table::ShownMap &map) = 0;
     // A verified file holding these bytes on this copy, or empty.
     virtual QString localPath(const QByteArray &sha256) const = 0;
+    // A file on this copy holding the shown map's picture, looking wherever
+    // that costs no transfer (the map folder too, where the supply has one);
+    // empty when only a download would bring it.
+    virtual QString heldPath(const table::ShownMap &map) { return localPath(map.pictureSha256); }
     // This copy can serve these bytes to others (the master's shown picture).
     virtual void offer(const QByteArray &sha256, const QString &filePath) = 0;
     // How many bytes of fetched pictures this copy may keep; a supply that

@@ -131,22 +131,39 @@ void ShownMapExchange::receive(std::int32_t from, const QString &payload)
     shown.pictureSha256 = fields->pictureSha256;
     shown.pictureSize = fields->pictureSize;
     m_table.shownMap = shown;
+    m_refusedPicture.clear();
 
     if (shown.pictureSha256.isEmpty()) {
         apply(shown, QImage(), QString());
         return;
     }
-    if (downloadsRefused && m_supply.localPath(shown.pictureSha256).isEmpty()) {
+    if (m_downloadsRefused && m_supply.heldPath(shown).isEmpty()) {
+        m_refusedPicture = shown.pictureSha256;
         const QString line =
             QStringLiteral("The master shows the map \"%1\" (%2 MB); it is not loaded because downloading shown maps "
-                           "is switched off.")
+                           "is switched off (Session menu, \"Download Maps the Master Shows\").")
                 .arg(shown.name, megabytes(shown.pictureSize));
         m_hooks.chatLine(line);
         m_hooks.status(u"Map shown by the master: " + shown.name);
         return;
     }
+    fetch(shown);
+}
+
+void ShownMapExchange::fetch(const table::ShownMap &shown)
+{
     m_hooks.status(loadingLine(shown.name, 0, shown.pictureSize));
     m_supply.request(shown); // may answer at once
+}
+
+void ShownMapExchange::setDownloadsRefused(bool refused)
+{
+    m_downloadsRefused = refused;
+    if (refused || m_refusedPicture.isEmpty())
+        return;
+    m_refusedPicture.clear();
+    if (!m_table.isMaster && m_table.shownMap && !m_table.shownMap->pictureSha256.isEmpty())
+        fetch(*m_table.shownMap);
 }
 
 bool ShownMapExchange::isCurrent(const QByteArray &sha256) const

@@ -59,7 +59,9 @@ public:
     qint64 pictureLimit = defaultShownPictureLimit;
     // A player's setting: shown maps whose picture this copy lacks are not
     // downloaded; the player sees the map's name and a message instead.
-    bool downloadsRefused = false;
+    // Allowing downloads again fetches the map shown meanwhile.
+    void setDownloadsRefused(bool refused);
+    bool downloadsRefused() const { return m_downloadsRefused; }
 
     // The master's command: the loaded map becomes the table's map. Empty on
     // success, otherwise why nothing was sent. Hashes the picture file on
@@ -86,12 +88,16 @@ private:
     void onFailed(const QByteArray &sha256, const QString &reason);
     void onPeerHolds(std::int32_t playerId, const QByteArray &sha256);
     void apply(const table::ShownMap &shown, const QImage &picture, const QString &file);
+    void fetch(const table::ShownMap &shown);
 
     table::Table &m_table;
     MapState &m_map;
     PictureSupply &m_supply;
     Hooks m_hooks;
     QHash<std::int32_t, QSet<QByteArray>> m_holds;
+    bool m_downloadsRefused = false;
+    // The shown picture left unfetched because downloads were refused.
+    QByteArray m_refusedPicture;
 };
 
 } // namespace vellmar::map
