@@ -1,7 +1,7 @@
 // Chat beside bulk data: the round trip of a chat line between two members,
 // first on an idle session, then while the host sends 20 MB of bulk data
 // (chunks of 64,000 bytes, as pictures travel) to each of 6 members. By
-// default each member asks for every chunk and keeps 8 asked for, as a
+// default each member asks for every chunk and keeps 4 asked for, as a
 // picture download does; with --flood the host pushes chunks until each
 // link's bulk queue is full instead, the worst case for the transport. The
 // host runs in a child process (this program with --serve-host), the
@@ -239,7 +239,7 @@ int main(int argc, char **argv)
     const std::int64_t bytes = std::int64_t(option(args, "--megabytes", 20)) * 1000 * 1000;
     const int pings = option(args, "--pings", 500);
     const bool flood = args.contains(QStringLiteral("--flood"));
-    const int window = std::max(1, option(args, "--window", 8));
+    const int window = std::max(1, option(args, "--window", 4));
 
     QProcess host;
     host.start(app.applicationFilePath(), {QStringLiteral("--serve-host")});

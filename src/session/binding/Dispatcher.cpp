@@ -62,12 +62,13 @@ QString Dispatcher::oneLine(QString text)
         return c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
     };
     // Only a text that needs a change is detached and written.
-    const auto first = std::find_if(text.cbegin(), text.cend(), breaksLine);
-    if (first == text.cend())
+    const qsizetype first = std::find_if(text.cbegin(), text.cend(), breaksLine) - text.cbegin();
+    if (first == text.size())
         return text;
-    for (auto at = text.begin() + (first - text.cbegin()); at != text.end(); ++at) {
-        if (breaksLine(*at))
-            *at = u' ';
+    QChar *const chars = text.data(); // detaches here, after the search
+    for (qsizetype at = first; at < text.size(); ++at) {
+        if (breaksLine(chars[at]))
+            chars[at] = u' ';
     }
     return text;
 }
