@@ -5,7 +5,7 @@
 // this process and its one thread, so every figure includes the others'
 // work. Prints figures, asserts nothing.
 //
-//   bench_picture_share [--megabytes M] [--players N]
+//   bench_picture_share [--megabytes M] [--players N] [--window CHUNKS]
 #include "PictureCopy.h"
 
 #include "session/protocol/Messages.h"
@@ -106,6 +106,8 @@ int main(int argc, char **argv)
     };
     const qint64 size = qint64(option(QStringLiteral("--megabytes"), 20)) * 1000 * 1000;
     const int playerCount = option(QStringLiteral("--players"), 6);
+    PictureExchangeSettings exchangeSettings;
+    exchangeSettings.window = option(QStringLiteral("--window"), exchangeSettings.window);
 
     const QByteArray picture = randomBytes(size, 42);
     PictureCopy master(loopbackSettings());
@@ -130,7 +132,7 @@ int main(int argc, char **argv)
     const double quietP50 = quiet.percentile(0.5), quietP99 = quiet.percentile(0.99);
 
     for (auto &p : players)
-        p->restartExchange(); // a fresh dispatcher: the probe above routed chat
+        p->restartExchange(exchangeSettings); // a fresh dispatcher: the probe above routed chat
     ChatProbe busy;
     busy.attach(master, players);
     table::ShownMap map;

@@ -1,10 +1,14 @@
 // Chat beside bulk data: the round trip of a chat line between two members,
-// first on an idle session, then while the host streams 20 MB of bulk data
-// (picture chunks of 48 KiB) to each of 6 members. The host runs in a child
-// process (this program with --serve-host), the members share this process.
-// Prints figures; asserts nothing. Traffic stays on 127.0.0.1.
+// first on an idle session, then while the host sends 20 MB of bulk data
+// (chunks of 64,000 bytes, as pictures travel) to each of 6 members. By
+// default each member asks for every chunk and keeps 4 asked for, as a
+// picture download does; with --flood the host pushes chunks until each
+// link's bulk queue is full instead, the worst case for the transport. The
+// host runs in a child process (this program with --serve-host), the
+// members share this process. Prints figures; asserts nothing. Traffic stays
+// on 127.0.0.1.
 //
-//   bench_transport_bulk [--members N] [--megabytes MB] [--pings N]
+//   bench_transport_bulk [--members N] [--megabytes MB] [--pings N] [--window W | --flood]
 #include "BenchMembers.h"
 #include "session/protocol/Messages.h"
 
@@ -28,8 +32,9 @@ using namespace vellmar::bench;
 
 namespace {
 
-constexpr std::int32_t kChunkType = 1001;
-constexpr int kChunkBytes = 48 * 1024;
+constexpr std::int32_t kChunkType = 1004;
+constexpr std::int32_t kAskType = 1003;
+constexpr int kChunkBytes = 64000;
 
 int option(const QStringList &args, const char *name, int fallback)
 {
@@ -37,22 +42,27 @@ int option(const QStringList &args, const char *name, int fallback)
     return at < 0 ? fallback : args.value(at + 1).toInt();
 }
 
-// The host's player streams `bytes` to every member, taking turns; a member
-// whose bulk queue is full is passed over until the next tick, as an
-// application would wait for its receiver to ask for more.
+// The host's player sends chunks to the members: one for each ask, or, in
+// a flood, to every member in turn until its bulk queue is full; a chunk
+// that does not fit now is sent on a later tick.
 class Streamer : public QObject
 {
 public:
-    Streamer(TcpSessionTransport &t, PlayerId self, std::int64_t bytes)
+    Streamer(TcpSessionTransport &t, PlayerId self, std::int64_t bytes, bool flood)
         : m_t(t)
         , m_self(self)
-        , m_chunk(encodeMessage({kChunkType, QString(kChunkBytes - 16, u'p')}))
+        , m_chunk(encodeBytesMessage(kChunkType, QByteArray(kChunkBytes, 'p')))
     {
         for (const auto &p : t.GetDPEnumPlayers())
             if (p.id != self)
-                m_left[p.id] = bytes;
+                m_owed[p.id] = flood ? (bytes + kChunkBytes - 1) / kChunkBytes : 0;
         connect(&m_tick, &QTimer::timeout, this, &Streamer::tick);
         m_tick.start(1);
+        tick();
+    }
+    void ask(PlayerId from)
+    {
+        ++m_owed[from];
         tick();
     }
 
@@ -62,9 +72,9 @@ private:
         bool more = true;
         while (more) {
             more = false;
-            for (auto &[id, left] : m_left) {
-                if (left > 0 && m_t.SendEx(m_self, id, kSendBulk, m_chunk)) {
-                    left -= m_chunk.bytes().size();
+            for (auto &[id, owed] : m_owed) {
+                if (owed > 0 && m_t.SendEx(m_self, id, kSendBulk, m_chunk)) {
+                    --owed;
                     more = true;
                 }
             }
@@ -74,11 +84,12 @@ private:
     TcpSessionTransport &m_t;
     PlayerId m_self;
     MessageBuffer m_chunk;
-    std::map<PlayerId, std::int64_t> m_left;
+    std::map<PlayerId, std::int64_t> m_owed; // chunks
     QTimer m_tick;
 };
 
-// Hosts the session; "BULK <bytes>" on stdin starts the stream.
+// Hosts the session; "BULK <bytes>" on stdin starts a flood, "ASKED" lets
+// the members ask for chunks.
 int serveHost()
 {
     TcpSessionTransport t(nullptr, benchSettings());
@@ -92,11 +103,13 @@ int serveHost()
         return 1;
     t.CreateEvent();
     const auto id = t.CreatePlayer(QStringLiteral("Host(DM)"));
+    std::unique_ptr<Streamer> streamer;
     QObject::connect(&t, &SessionTransport::receiveEvent, [&] {
-        while (t.Receive()) {
+        while (auto m = t.Receive()) {
+            if (m->from != 0 && m->message.ReadLong() == kAskType && streamer)
+                streamer->ask(m->from);
         }
     });
-    std::unique_ptr<Streamer> streamer;
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QByteArray line;
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -110,7 +123,9 @@ int serveHost()
             return;
         }
         if (line.startsWith("BULK "))
-            streamer = std::make_unique<Streamer>(t, id.value_or(0), line.mid(5).toLongLong());
+            streamer = std::make_unique<Streamer>(t, id.value_or(0), line.mid(5).toLongLong(), true);
+        else if (line == "ASKED")
+            streamer = std::make_unique<Streamer>(t, id.value_or(0), 0, false);
         line.clear();
     });
     std::printf("READY %u %d\n", unsigned(t.hostPort()), id.value_or(0));
@@ -122,9 +137,21 @@ int serveHost()
 // round trip: answers "ping" with "pong", and times the "pong" it gets back.
 struct Receiver
 {
+    // Keeps asking while fewer than `count` chunks are on their way.
+    void askMore(int count)
+    {
+        for (int i = 0; i < count && asked < wanted; ++i) {
+            t->SendEx(id, host, kSendGuaranteed, MessageBuffer(encodeMessage({kAskType, QString()})));
+            asked += kChunkBytes;
+        }
+    }
+
     std::unique_ptr<TcpSessionTransport> t;
     PlayerId id = 0;
     std::int64_t bulkBytes = 0;
+    std::int64_t asked = 0; // bytes asked for so far, in asked mode
+    std::int64_t wanted = 0;
+    PlayerId host = 0;
     std::vector<double> *roundTrips = nullptr; // where this member's pongs go
     bool waiting = false;
 
@@ -135,7 +162,8 @@ struct Receiver
                 continue;
             const auto type = m->message.ReadLong().value_or(-1);
             if (type == kChunkType) {
-                bulkBytes += m->message.bytes().size();
+                bulkBytes += kChunkBytes;
+                askMore(1);
                 continue;
             }
             const QString text = m->message.ReadString().value_or(QString());
@@ -210,6 +238,8 @@ int main(int argc, char **argv)
     const int members = std::max(2, option(args, "--members", 6));
     const std::int64_t bytes = std::int64_t(option(args, "--megabytes", 20)) * 1000 * 1000;
     const int pings = option(args, "--pings", 500);
+    const bool flood = args.contains(QStringLiteral("--flood"));
+    const int window = std::max(1, option(args, "--window", 4));
 
     QProcess host;
     host.start(app.applicationFilePath(), {QStringLiteral("--serve-host")});
@@ -219,6 +249,7 @@ int main(int argc, char **argv)
     }
     const QStringList ready = QString::fromLatin1(host.readLine()).trimmed().split(u' ');
     const auto port = static_cast<std::uint16_t>(ready.value(1).toUInt());
+    const auto hostId = static_cast<PlayerId>(ready.value(2).toInt());
     std::vector<std::unique_ptr<Receiver>> peers;
     for (int i = 0; i < members; ++i) {
         auto r = join(port, QStringLiteral("P%1").arg(i));
@@ -234,16 +265,30 @@ int main(int argc, char **argv)
 
     QElapsedTimer clock;
     clock.start();
-    host.write(QByteArrayLiteral("BULK ") + QByteArray::number(bytes) + '\n');
+    host.write(flood ? QByteArrayLiteral("BULK ") + QByteArray::number(bytes) + '\n' : QByteArrayLiteral("ASKED\n"));
     host.waitForBytesWritten(1000);
+    if (!flood) {
+        spin(std::chrono::milliseconds(50)); // the host reads its line first
+        clock.restart();
+        for (auto &p : peers) {
+            p->host = hostId;
+            p->wanted = bytes;
+            p->askMore(window);
+        }
+    }
     auto allHave = [&] {
         return std::all_of(peers.begin(), peers.end(), [&](const auto &p) { return p->bulkBytes >= bytes; });
     };
     const auto busy = roundTrips(x, y, allHave);
     const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
 
-    std::printf("chat round trip between two members; host streams %.0f MB of bulk data to each of %d members\n",
-                static_cast<double>(bytes) / 1e6, members);
+    if (flood)
+        std::printf("chat round trip between two members; host floods %.0f MB of bulk data to each of %d members\n",
+                    static_cast<double>(bytes) / 1e6, members);
+    else
+        std::printf("chat round trip between two members; %d members each fetch %.0f MB of bulk data from the host, "
+                    "%d chunks asked for at a time\n",
+                    members, static_cast<double>(bytes) / 1e6, window);
     print("without a stream", quiet);
     print("during the stream", busy);
     std::printf("ratio during/without: p50 %.2f, p99 %.2f\n", percentile(busy, 0.5) / percentile(quiet, 0.5),

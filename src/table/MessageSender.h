@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -22,6 +23,12 @@ public:
     virtual bool sendBulk(std::int32_t to, std::int32_t type, const QString &payload)
     {
         return send(to, type, payload);
+    }
+    // Bulk data whose payload is bytes, not text (picture chunks), in the
+    // same lane. A sender that cannot carry bytes refuses them.
+    virtual bool sendBulkBytes(std::int32_t /*to*/, std::int32_t /*type*/, const QByteArray & /*payload*/)
+    {
+        return false;
     }
 };
 

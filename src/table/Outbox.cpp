@@ -18,4 +18,11 @@ bool Outbox::sendBulkTo(std::int32_t playerId, std::int32_t type, const QString 
     return sender->sendBulk(playerId, type, payload);
 }
 
+bool Outbox::sendBulkBytesTo(std::int32_t playerId, std::int32_t type, const QByteArray &payload)
+{
+    if (!m_identity.inSession || !sender)
+        return false;
+    return sender->sendBulkBytes(playerId, type, payload);
+}
+
 } // namespace vellmar::table

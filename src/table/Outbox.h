@@ -25,6 +25,8 @@ public:
     bool sendTo(std::int32_t playerId, std::int32_t type, const QString &payload);
     // Bulk data to one participant; see MessageSender::sendBulk.
     bool sendBulkTo(std::int32_t playerId, std::int32_t type, const QString &payload);
+    // Bulk data that is bytes, not text; see MessageSender::sendBulkBytes.
+    bool sendBulkBytesTo(std::int32_t playerId, std::int32_t type, const QByteArray &payload);
 
 private:
     const Identity &m_identity;

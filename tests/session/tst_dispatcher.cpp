@@ -133,6 +133,33 @@ private Q_SLOTS:
         QVERIFY(transport.inbox.empty());
     }
 
+    // A bytes type gets exactly what was sent, line breaks, NULs and
+    // invalid UTF-8 included; its layout is still checked. Text types get
+    // every line-breaking character as a space and keep all the rest.
+    void bytesArriveUntouchedAndTextsOnOneLine()
+    {
+        ScriptedTransport transport;
+        transport.names = {{2, QStringLiteral("Ranger")}};
+        const QByteArray raw("\n\x00\xff\r\x7f;x", 7);
+        transport.queue(2, encodeBytesMessage(1004, raw));
+        transport.queue(2, QByteArray::fromHex("000003ec"));          // the bare type: no bytes
+        transport.queue(2, encodeBytesMessage(1004, raw).chopped(1)); // count says one more
+        transport.queue(9, encodeBytesMessage(1004, raw));            // unknown sender
+        transport.queue(2, encodeMessage({MSG_CHAT, QStringLiteral("a\nb\tc\u007fd\u2028e\u00e9f\U0001F600")}));
+
+        expectWarning("type 1004 from player 2: string length 7 does not fit the 6 bytes");
+        expectWarning("type 1004 from unknown player 9");
+        RecordingCopy target;
+        QList<QByteArray> got;
+        target.dispatcher.routeBytes(1004, [&](PlayerId from, QByteArrayView bytes) {
+            QCOMPARE(from, 2);
+            got.append(bytes.toByteArray());
+        });
+        target.dispatcher.drain(transport, 1);
+        QCOMPARE(got, (QList<QByteArray>{raw, QByteArray()}));
+        QCOMPARE(target.events, QStringList{QStringLiteral("pane: Ranger : a b c d e\u00e9f\U0001F600")});
+    }
+
     void eachTypeReachesItsOwnerAloneAndLaterArrivalsWait()
     {
         ScriptedTransport transport;

@@ -2,7 +2,8 @@
 
 #include "PictureLog.h"
 
-#include <QCryptographicHash>
+#include "core/Sha256.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -43,16 +44,7 @@ QString hashPartOf(const QString &fileName)
 
 } // namespace
 
-QByteArray sha256OfFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file))
-        return {};
-    return hash.result();
-}
+QByteArray sha256OfFile(const QString &path) { return core::fileSha256(path).value_or(QByteArray()); }
 
 PictureCache::PictureCache(QString folder, qint64 limitBytes) : m_folder(std::move(folder)), m_limit(limitBytes)
 {
@@ -85,7 +77,7 @@ QString PictureCache::pathFor(const QByteArray &sha256)
 
 QString PictureCache::store(const QByteArray &sha256, const QByteArray &bytes)
 {
-    if (sha256.size() != 32 || QCryptographicHash::hash(bytes, QCryptographicHash::Sha256) != sha256)
+    if (sha256.size() != 32 || core::Sha256::hash(bytes) != sha256)
         return {};
     const QString path = finalPath(sha256);
     QSaveFile file(path);

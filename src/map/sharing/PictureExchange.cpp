@@ -30,7 +30,7 @@ PictureExchange::PictureExchange(table::Outbox &outbox, const table::Identity &i
     on(MSG_PICTURE_HOLDS, &PictureExchange::onHolds);
     on(MSG_PICTURE_WHO_HOLDS, &PictureExchange::onWhoHolds);
     on(MSG_PICTURE_REQUEST, &PictureExchange::onRequest);
-    on(MSG_PICTURE_CHUNK, &PictureExchange::onChunk);
+    dispatcher.routeBytes(MSG_PICTURE_CHUNK, [this](PlayerId from, QByteArrayView payload) { onChunk(from, payload); });
     on(MSG_PICTURE_NOT_HELD, &PictureExchange::onNotHeld);
     dispatcher.onNotice(NOTICE_PLAYER_DESTROYED, [this] {
         if (m_download)
@@ -222,10 +222,10 @@ void PictureExchange::onRequest(std::int32_t from, const QString &payload)
     if (m_tamper)
         m_tamper(ask.offset, data);
     m_counters.chunkBytesOut += data.size();
-    m_outbox.sendBulkTo(from, MSG_PICTURE_CHUNK, formatPayload(PictureChunk{ask.sha256, ask.offset, data}));
+    m_outbox.sendBulkBytesTo(from, MSG_PICTURE_CHUNK, formatPayload(PictureChunk{ask.sha256, ask.offset, data}));
 }
 
-void PictureExchange::onChunk(std::int32_t from, const QString &payload)
+void PictureExchange::onChunk(std::int32_t from, QByteArrayView payload)
 {
     auto parsed = parsePictureChunk(payload);
     if (auto *why = std::get_if<QString>(&parsed)) {

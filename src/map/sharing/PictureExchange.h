@@ -66,7 +66,7 @@ private:
     void onHolds(std::int32_t from, const QString &payload);
     void onWhoHolds(std::int32_t from, const QString &payload);
     void onRequest(std::int32_t from, const QString &payload);
-    void onChunk(std::int32_t from, const QString &payload);
+    void onChunk(std::int32_t from, QByteArrayView payload);
     void onNotHeld(std::int32_t from, const QString &payload);
     void nowHolding(const QByteArray &sha256, const QString &path);
     QList<std::int32_t> candidatesFor(const QByteArray &sha256) const;

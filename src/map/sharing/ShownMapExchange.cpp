@@ -1,5 +1,6 @@
 #include "ShownMapExchange.h"
 
+#include "core/Sha256.h"
 #include "map/MapState.h"
 #include "map/PictureLoader.h"
 #include "map/sharing/PictureSupply.h"
@@ -7,7 +8,6 @@
 #include "session/protocol/TableMessages.h"
 #include "table/Table.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -27,16 +27,7 @@ session::ShowMapPayload payloadOf(const table::ShownMap &map)
 
 } // namespace
 
-std::optional<QByteArray> fileSha256(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file))
-        return std::nullopt;
-    return hash.result();
-}
+std::optional<QByteArray> fileSha256(const QString &path) { return core::fileSha256(path); }
 
 QString loadingLine(const QString &name, qint64 received, qint64 total)
 {

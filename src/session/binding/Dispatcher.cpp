@@ -5,6 +5,8 @@
 
 #include <QLoggingCategory>
 
+#include <algorithm>
+
 namespace vellmar::session {
 
 namespace {
@@ -32,7 +34,13 @@ QString capped(QString text, PlayerId from)
 void Dispatcher::route(std::int32_t type, Payload payload, Handler handler)
 {
     Q_ASSERT_X(!m_routes.contains(type), "Dispatcher::route", "a message type has one owner");
-    m_routes.insert(type, {payload, std::move(handler)});
+    m_routes.insert(type, {payload, std::move(handler), {}});
+}
+
+void Dispatcher::routeBytes(std::int32_t type, BytesHandler handler)
+{
+    Q_ASSERT_X(!m_routes.contains(type), "Dispatcher::routeBytes", "a message type has one owner");
+    m_routes.insert(type, {Payload::fields, {}, std::move(handler)});
 }
 
 void Dispatcher::onNotice(std::int32_t notice, NoticeHandler handler)
@@ -47,9 +55,20 @@ void Dispatcher::onNotice(std::int32_t notice, std::function<void()> handler)
 
 QString Dispatcher::oneLine(QString text)
 {
-    for (QChar &c : text) {
-        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
-            c = u' ';
+    const auto breaksLine = [](QChar c) {
+        // Printable ASCII, nearly every character, needs no table look-up.
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7f)
+            return false;
+        return c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+    };
+    // Only a text that needs a change is detached and written.
+    const qsizetype first = std::find_if(text.cbegin(), text.cend(), breaksLine) - text.cbegin();
+    if (first == text.size())
+        return text;
+    QChar *const chars = text.data(); // detaches here, after the search
+    for (qsizetype at = first; at < text.size(); ++at) {
+        if (breaksLine(chars[at]))
+            chars[at] = u' ';
     }
     return text;
 }
@@ -93,6 +112,16 @@ void Dispatcher::drain(SessionTransport &transport, PlayerId ownPlayerID) const
             continue;
         }
         QString why;
+        if (route->bytesHandler) {
+            const auto bytes = decodeMessageBytes(message.bytes(), &why);
+            if (!bytes) {
+                qCWarning(lcDispatch, "skipped a message of type %d from player %d: %s", int(*type),
+                          int(received->from), qUtf8Printable(why));
+                continue;
+            }
+            route->bytesHandler(received->from, *bytes);
+            continue;
+        }
         const auto decoded = decodeMessage(message.bytes(), &why);
         if (!decoded) {
             qCWarning(lcDispatch, "skipped a message of type %d from player %d: %s", int(*type), int(received->from),

@@ -2,6 +2,7 @@
 
 #include "session/transport/TransportTypes.h"
 
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 
@@ -23,6 +24,9 @@ public:
     // The sender as the host stamped it, its registered name and the payload
     // string, both already on one line.
     using Handler = std::function<void(PlayerId from, const QString &senderName, const QString &payload)>;
+    // The sender and the bytes of a message whose payload is bytes, not
+    // text; the view lives until the handler returns.
+    using BytesHandler = std::function<void(PlayerId from, QByteArrayView payload)>;
     // The player the notice is about.
     using NoticeHandler = std::function<void(PlayerId about)>;
 
@@ -37,6 +41,9 @@ public:
 
     // Each type has one owner. A type nobody registered is dropped unread.
     void route(std::int32_t type, Payload payload, Handler handler);
+    // A type whose payload is bytes (see encodeBytesMessage): handed over
+    // as it arrived, never made text, so large data costs no conversions.
+    void routeBytes(std::int32_t type, BytesHandler handler);
     // A notice may have several handlers; they run in the order registered.
     void onNotice(std::int32_t notice, NoticeHandler handler);
     void onNotice(std::int32_t notice, std::function<void()> handler);
@@ -55,6 +62,7 @@ private:
     {
         Payload payload;
         Handler handler;
+        BytesHandler bytesHandler; // set instead of handler for a bytes type
     };
 
     QHash<std::int32_t, Route> m_routes;

@@ -16,4 +16,9 @@ bool TransportSender::sendBulk(std::int32_t to, std::int32_t type, const QString
     return m_transport.SendEx(m_ownPlayerID, to, kSendBulk, MessageBuffer(encodeMessage(AppMessage{type, payload})));
 }
 
+bool TransportSender::sendBulkBytes(std::int32_t to, std::int32_t type, const QByteArray &payload)
+{
+    return m_transport.SendEx(m_ownPlayerID, to, kSendBulk, MessageBuffer(encodeBytesMessage(type, payload)));
+}
+
 } // namespace vellmar::session

@@ -20,6 +20,7 @@ public:
 
     bool send(std::int32_t to, std::int32_t type, const QString &payload) override;
     bool sendBulk(std::int32_t to, std::int32_t type, const QString &payload) override;
+    bool sendBulkBytes(std::int32_t to, std::int32_t type, const QByteArray &payload) override;
 
 private:
     SessionTransport &m_transport;

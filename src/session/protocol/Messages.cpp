@@ -4,6 +4,7 @@
 
 #include "core/Numbers.h"
 
+#include <QStringDecoder>
 #include <QStringList>
 
 namespace vellmar::session {
@@ -64,34 +65,54 @@ QByteArray encodeMessage(const AppMessage &message)
     return wire::Writer().u32(static_cast<std::uint32_t>(message.type)).text(message.payload).take();
 }
 
-std::optional<AppMessage> decodeMessage(const QByteArray &bytes, QString *why)
+QByteArray encodeBytesMessage(std::int32_t type, QByteArrayView bytes)
 {
-    const auto refuse = [why](const QString &reason) -> std::optional<AppMessage> {
+    wire::Writer writer;
+    writer.buffer().reserve(8 + bytes.size());
+    return writer.u32(static_cast<std::uint32_t>(type)).bytes(bytes).take();
+}
+
+std::optional<QByteArrayView> decodeMessageBytes(const QByteArray &message, QString *why)
+{
+    const auto refuse = [why](const QString &reason) -> std::optional<QByteArrayView> {
         if (why)
             *why = reason;
         return std::nullopt;
     };
-    wire::Reader reader(bytes);
-    AppMessage message{static_cast<std::int32_t>(reader.u32()), {}};
+    wire::Reader reader(message);
+    reader.u32();
     if (!reader.ok())
-        return refuse(QStringLiteral("%1 bytes do not hold a message type").arg(bytes.size()));
+        return refuse(QStringLiteral("%1 bytes do not hold a message type").arg(message.size()));
     if (reader.remaining() == 0)
-        return message;
+        return QByteArrayView();
     const auto length = static_cast<std::int32_t>(reader.u32());
     if (!reader.ok())
-        return refuse(QStringLiteral("%1 bytes after the type do not hold a string length").arg(bytes.size() - 4));
+        return refuse(QStringLiteral("%1 bytes after the type do not hold a string length").arg(message.size() - 4));
     const qsizetype available = reader.remaining();
     if (length < 0 || length > available)
         return refuse(
             QStringLiteral("string length %1 does not fit the %2 bytes that follow").arg(length).arg(available));
     if (length < available)
         return refuse(QStringLiteral("%1 bytes follow the string").arg(available - length));
-    // The string is everything after the count; the codec checks its UTF-8
-    // (a byte-order mark at the start is kept as text).
-    wire::Reader text(QByteArrayView(bytes).sliced(4));
-    message.payload = text.text(static_cast<std::uint32_t>(length));
-    if (!text.ok())
-        return refuse(QStringLiteral("the string is not valid UTF-8"));
+    return QByteArrayView(message).sliced(reader.position());
+}
+
+std::optional<AppMessage> decodeMessage(const QByteArray &bytes, QString *why)
+{
+    const auto raw = decodeMessageBytes(bytes, why);
+    if (!raw)
+        return std::nullopt;
+    AppMessage message{static_cast<std::int32_t>(wire::Reader(bytes).u32()), {}};
+    // A byte-order mark at the start is kept as text, so every string has
+    // one encoding.
+    QStringDecoder decode(QStringDecoder::Utf8,
+                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    message.payload = decode(*raw);
+    if (decode.hasError()) {
+        if (why)
+            *why = QStringLiteral("the string is not valid UTF-8");
+        return std::nullopt;
+    }
     return message;
 }
 

@@ -2,6 +2,7 @@
 
 #include "MessageBuffer.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <cstdint>
@@ -49,6 +50,15 @@ QByteArray encodeMessage(const AppMessage &message);
 // that end right after the type carry the empty string. Anything else is
 // refused, with the reason in `why` when it is given.
 std::optional<AppMessage> decodeMessage(const QByteArray &bytes, QString *why = nullptr);
+
+// The same layout for a type whose string holds bytes rather than text (a
+// picture chunk): the type, the byte count, the bytes. No text is made or
+// checked on either side, which is what keeps large payloads cheap.
+QByteArray encodeBytesMessage(std::int32_t type, QByteArrayView bytes);
+// The bytes after the count, as a view into `message`, when the layout holds
+// (type, then nothing or exactly one counted string); refused like
+// decodeMessage otherwise, but the bytes need not be UTF-8.
+std::optional<QByteArrayView> decodeMessageBytes(const QByteArray &message, QString *why = nullptr);
 
 struct PlaceMarkerPayload // type 6
 {

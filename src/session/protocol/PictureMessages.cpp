@@ -1,6 +1,7 @@
 #include "PictureMessages.h"
 
 #include <QStringList>
+#include <QtEndian>
 
 #include <algorithm>
 
@@ -89,9 +90,16 @@ QString formatPayload(const PictureRequest &p)
     return hashToHex(p.sha256) + u';' + QString::number(p.offset) + u';' + QString::number(p.length);
 }
 
-QString formatPayload(const PictureChunk &p)
+QByteArray formatPayload(const PictureChunk &p)
 {
-    return hashToHex(p.sha256) + u';' + QString::number(p.offset) + u';' + QString::fromLatin1(p.data.toBase64());
+    QByteArray out;
+    out.reserve(kPictureChunkHeaderBytes + p.data.size());
+    out.append(p.sha256);
+    char offset[8];
+    qToBigEndian(static_cast<quint64>(p.offset), offset);
+    out.append(offset, 8);
+    out.append(p.data);
+    return out;
 }
 
 QString formatPayload(const PictureNotHeld &p) { return hashToHex(p.sha256); }
@@ -123,26 +131,20 @@ Parsed<PictureRequest> parsePictureRequest(const QString &payload)
     return f.result(p);
 }
 
-Parsed<PictureChunk> parsePictureChunk(const QString &payload)
+Parsed<PictureChunk> parsePictureChunk(QByteArrayView payload)
 {
-    // Chunks are the bulk of the traffic: only the short fields go through
-    // the field reader; the data is decoded straight from the payload.
-    const qsizetype second = payload.indexOf(u';', payload.indexOf(u';') + 1);
-    if (second < 0)
-        return QStringLiteral("picture-chunk has fewer than 3 fields");
-    PictureFields f(payload.left(second), 2, "picture-chunk");
+    const qsizetype data = payload.size() - kPictureChunkHeaderBytes;
+    if (data < 1 || data > kPictureChunkBytes)
+        return QStringLiteral("picture-chunk of %1 bytes does not hold a hash, an offset and 1 to %2 bytes of data")
+            .arg(payload.size())
+            .arg(kPictureChunkBytes);
     PictureChunk p;
-    p.sha256 = f.hash(0);
-    p.offset = f.number(1, "offset", 0, kPictureWireLimit - 1);
-    if (auto error = f.result(0); std::holds_alternative<QString>(error))
-        return std::get<QString>(error);
-    // Characters outside Latin-1 become '?', which strict base64 refuses, as
-    // it refuses a further ';'.
-    auto decoded = QByteArray::fromBase64Encoding(QStringView(payload).sliced(second + 1).toLatin1(),
-                                                  QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded || decoded.decoded.isEmpty() || decoded.decoded.size() > kPictureChunkBytes)
-        return QStringLiteral("picture-chunk data is not base64 of 1 to %1 bytes").arg(kPictureChunkBytes);
-    p.data = std::move(decoded.decoded);
+    p.sha256 = payload.first(32).toByteArray();
+    const quint64 offset = qFromBigEndian<quint64>(payload.data() + 32);
+    if (offset >= quint64(kPictureWireLimit))
+        return QStringLiteral("picture-chunk offset %1 is past the largest picture").arg(offset);
+    p.offset = qint64(offset);
+    p.data = payload.sliced(kPictureChunkHeaderBytes).toByteArray();
     return p;
 }
 

@@ -3,6 +3,7 @@
 #include "Messages.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <cstdint>
@@ -16,14 +17,16 @@ enum PictureMessageType : std::int32_t {
     MSG_PICTURE_HOLDS = 1001,     // hash;size
     MSG_PICTURE_WHO_HOLDS = 1002, // hash
     MSG_PICTURE_REQUEST = 1003,   // hash;offset;length
-    MSG_PICTURE_CHUNK = 1004,     // hash;offset;base64 bytes
+    MSG_PICTURE_CHUNK = 1004,     // bytes: hash, offset, data
     MSG_PICTURE_NOT_HELD = 1005,  // hash
     // 1006 to 1009 are kept for later picture messages.
 };
 
-// The most bytes one chunk carries: its base64 text and the fields before it
-// stay inside the largest payload the transport carries.
-constexpr qint64 kPictureChunkBytes = 48000;
+// The most bytes one chunk carries: with its hash, offset and the message's
+// type and count it stays inside the largest payload the transport carries.
+constexpr qint64 kPictureChunkBytes = 64000;
+// A chunk's payload before its data: the raw hash and the offset.
+constexpr qint64 kPictureChunkHeaderBytes = 32 + 8;
 // Larger pictures are refused by every reader, whatever a copy's own limit.
 constexpr qint64 kPictureWireLimit = qint64(1) << 40;
 
@@ -69,13 +72,15 @@ struct PictureNotHeld // 1005
 QString formatPayload(const PictureHolds &p);
 QString formatPayload(const PictureWhoHolds &p);
 QString formatPayload(const PictureRequest &p);
-QString formatPayload(const PictureChunk &p);
+// A chunk is bytes, not text (see encodeBytesMessage): the 32 bytes of the
+// hash, the offset as 8 bytes big-endian, then the data.
+QByteArray formatPayload(const PictureChunk &p);
 QString formatPayload(const PictureNotHeld &p);
 
 Parsed<PictureHolds> parsePictureHolds(const QString &payload);
 Parsed<PictureWhoHolds> parsePictureWhoHolds(const QString &payload);
 Parsed<PictureRequest> parsePictureRequest(const QString &payload);
-Parsed<PictureChunk> parsePictureChunk(const QString &payload);
+Parsed<PictureChunk> parsePictureChunk(QByteArrayView payload);
 Parsed<PictureNotHeld> parsePictureNotHeld(const QString &payload);
 
 } // namespace vellmar::session

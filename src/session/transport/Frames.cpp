@@ -162,19 +162,25 @@ QByteArray encode(const ReplayRequestFrame &f)
     return encodeFrame(FrameKind::ReplayRequest, w.buffer());
 }
 
-QByteArray encode(const BulkSendFrame &f)
+QByteArray bulkSendHead(std::uint32_t to, qsizetype payloadBytes)
 {
+    const auto count = static_cast<std::uint32_t>(payloadBytes);
     wire::Writer w;
-    w.u32(f.to).bytes(f.payload);
-    return encodeFrame(FrameKind::BulkSend, w.buffer());
+    w.u32(1 + 4 + 4 + count).u8(static_cast<std::uint8_t>(FrameKind::BulkSend)).u32(to).u32(count);
+    return w.take();
 }
 
-QByteArray encode(const BulkDeliverFrame &f)
+QByteArray bulkDeliverHead(std::uint32_t from, std::uint32_t to, qsizetype payloadBytes)
 {
+    const auto count = static_cast<std::uint32_t>(payloadBytes);
     wire::Writer w;
-    w.u32(f.from).u32(f.to).bytes(f.payload);
-    return encodeFrame(FrameKind::BulkDeliver, w.buffer());
+    w.u32(1 + 4 + 4 + 4 + count).u8(static_cast<std::uint8_t>(FrameKind::BulkDeliver)).u32(from).u32(to).u32(count);
+    return w.take();
 }
+
+QByteArray encode(const BulkSendFrame &f) { return bulkSendHead(f.to, f.payload.size()) + f.payload; }
+
+QByteArray encode(const BulkDeliverFrame &f) { return bulkDeliverHead(f.from, f.to, f.payload.size()) + f.payload; }
 
 QByteArray encodeEmpty(FrameKind kind) { return encodeFrame(kind, {}); }
 

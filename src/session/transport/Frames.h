@@ -248,6 +248,11 @@ QByteArray encode(const ReplayRequestFrame &f);
 QByteArray encode(const BulkSendFrame &f);
 QByteArray encode(const BulkDeliverFrame &f);
 QByteArray encodeEmpty(FrameKind kind); // Ping, Bye, ReplayEnd
+// The bytes of a BulkSend or BulkDeliver before its payload: written with
+// the payload right behind them they make the whole frame, so bulk data is
+// never copied into a frame of its own.
+QByteArray bulkSendHead(std::uint32_t to, qsizetype payloadBytes);
+QByteArray bulkDeliverHead(std::uint32_t from, std::uint32_t to, qsizetype payloadBytes);
 
 // A Send, Deliver, Replay, BulkSend or BulkDeliver whose payload is over kMaxPayloadBytes is invalid.
 std::optional<HelloFrame> parseHello(QByteArrayView body);

@@ -155,14 +155,15 @@ bool HostCore::relayBulk(PlayerId from, PlayerId to, const QByteArray &payload)
 {
     if (m_takingOver || !m_roster.canAddress(from, to))
         return false;
-    const BulkDeliverFrame d{static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(to), payload};
-    const QByteArray frame = encode(d);
+    const auto sender = static_cast<std::uint32_t>(from), addressee = static_cast<std::uint32_t>(to);
+    // One head for every receiver; the payload is shared, not copied.
+    const QByteArray head = bulkDeliverHead(sender, addressee, payload.size());
     bool queued = true;
     for (auto &[id, member] : m_members) {
-        if (eventConcerns(EventKind::Message, d.from, d.to, static_cast<std::uint32_t>(id)))
-            queued = member.link && member.link->sendBulk(frame) && queued;
+        if (eventConcerns(EventKind::Message, sender, addressee, static_cast<std::uint32_t>(id)))
+            queued = member.link && member.link->sendBulk(head, payload) && queued;
     }
-    if (m_localId != 0 && eventConcerns(EventKind::Message, d.from, d.to, static_cast<std::uint32_t>(m_localId)))
+    if (m_localId != 0 && eventConcerns(EventKind::Message, sender, addressee, static_cast<std::uint32_t>(m_localId)))
         m_sink.deliverLocal(from, to, payload);
     return queued;
 }

@@ -64,7 +64,7 @@ bool MemberSide::sendBulk(PlayerId to, const QByteArray &payload)
     if (m_ownId == 0 || m_state != State::Joined || !m_link || !m_roster.canAddress(m_ownId, to)
         || payload.size() > maxPayloadFor(m_settings.maxFrameBytes))
         return false;
-    return m_link->sendBulk(encode(BulkSendFrame{static_cast<std::uint32_t>(to), payload}));
+    return m_link->sendBulk(bulkSendHead(static_cast<std::uint32_t>(to), payload.size()), payload);
 }
 
 void MemberSide::leave()

@@ -13,6 +13,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #endif
 
 namespace vellmar::session {
@@ -139,11 +140,12 @@ void PeerLink::send(const QByteArray &frame)
     write(frame);
 }
 
-bool PeerLink::sendBulk(const QByteArray &frame)
+bool PeerLink::sendBulk(QByteArray head, QByteArray payload)
 {
     if (m_closed)
         return false;
-    if (m_bulkBytes + frame.size() > m_settings.bulkQueueBytes) {
+    const qint64 size = head.size() + payload.size();
+    if (m_bulkBytes + size > m_settings.bulkQueueBytes) {
         // On the host the sender is not told; on a member its application
         // is, by the failed send, and it is expected to wait and try again.
         if (m_bulkDropped++ == 0) {
@@ -160,8 +162,8 @@ bool PeerLink::sendBulk(const QByteArray &frame)
     }
     if (!m_bulkSeen)
         limitKernelBacklog();
-    m_bulk.push_back(frame);
-    m_bulkBytes += frame.size();
+    m_bulk.push_back({std::move(head), std::move(payload)});
+    m_bulkBytes += size;
     pumpBulk();
     return true;
 }
@@ -211,10 +213,10 @@ void PeerLink::pumpBulk()
         return;
     }
     while (!m_bulk.empty() && pendingOutput() < m_settings.bulkWriteThreshold) {
-        const QByteArray frame = std::move(m_bulk.front());
+        const BulkFrame frame = std::move(m_bulk.front());
         m_bulk.pop_front();
-        m_bulkBytes -= frame.size();
-        write(frame);
+        m_bulkBytes -= frame.head.size() + frame.payload.size();
+        write(frame.head, frame.payload);
     }
     if (m_bulk.empty() && m_bulkDropped > 0) {
         qCInfo(lcSession).noquote() << "bulk queue to" << m_label << "drained;" << m_bulkDropped
@@ -229,7 +231,9 @@ void PeerLink::dropBulk()
     m_bulkBytes = 0;
 }
 
-void PeerLink::write(QByteArrayView bytes)
+// `more` follows `bytes` on the wire; a frame in two parts is written
+// without being joined first.
+void PeerLink::write(QByteArrayView bytes, QByteArrayView more)
 {
     // Timed per write, not per frame: reading the clock for each of a
     // burst's frames cost the host a third of its time in a flood.
@@ -245,14 +249,23 @@ void PeerLink::write(QByteArrayView bytes)
     const auto fd = m_socket->socketDescriptor();
     if (m_outputCapped && fd >= 0 && m_socket->bytesToWrite() == 0
         && m_socket->state() == QAbstractSocket::ConnectedState) {
-        const auto sent =
-            ::send(static_cast<int>(fd), bytes.data(), static_cast<size_t>(bytes.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (sent > 0)
-            bytes = bytes.sliced(sent);
+        iovec parts[2] = {{const_cast<char *>(bytes.data()), static_cast<size_t>(bytes.size())},
+                          {const_cast<char *>(more.data()), static_cast<size_t>(more.size())}};
+        msghdr message{};
+        message.msg_iov = parts;
+        message.msg_iovlen = more.isEmpty() ? 1 : 2;
+        const auto sent = ::sendmsg(static_cast<int>(fd), &message, MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (sent > 0) {
+            const qsizetype first = std::min<qsizetype>(sent, bytes.size());
+            bytes = bytes.sliced(first);
+            more = more.sliced(std::min<qsizetype>(sent - first, more.size()));
+        }
     }
 #endif
     if (!bytes.isEmpty())
         m_socket->write(bytes.data(), bytes.size());
+    if (!more.isEmpty())
+        m_socket->write(more.data(), more.size());
 }
 
 void PeerLink::closeGracefully()

@@ -68,7 +68,9 @@ public:
     // only while its unsent output is below the bulk threshold. False (and
     // dropped, with a log line) when the bulk queue is full or the link is
     // closed.
-    bool sendBulk(const QByteArray &frame);
+    // A bulk frame is given as its head and its payload (see bulkSendHead),
+    // written one behind the other, so the payload is shared, not copied.
+    bool sendBulk(QByteArray head, QByteArray payload);
     // Sends what is queued, then closes and deletes itself; no close handler
     // call. The owner must forget the link.
     void closeGracefully();
@@ -96,7 +98,7 @@ public:
 private:
     static void flushWaiting();
     void onReadyRead();
-    void write(QByteArrayView bytes);
+    void write(QByteArrayView bytes, QByteArrayView more = {});
     void flushBurst();
     void waitForBurst();
     void pumpBulk();
@@ -115,7 +117,12 @@ private:
     qsizetype m_inPos = 0;
     QByteArray m_out;       // sent during a burst, written when it ends
     bool m_waiting = false; // listed to be flushed when the burst ends
-    std::deque<QByteArray> m_bulk;
+    struct BulkFrame
+    {
+        QByteArray head;
+        QByteArray payload;
+    };
+    std::deque<BulkFrame> m_bulk;
     qint64 m_bulkBytes = 0;
     qint64 m_bulkDropped = 0; // since the queue last ran empty
     bool m_bulkSeen = false;

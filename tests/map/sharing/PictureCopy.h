@@ -55,11 +55,15 @@ public:
     }
     bool sendBulk(std::int32_t to, std::int32_t type, const QString &payload) override
     {
+        return m_inner->sendBulk(to, type, payload);
+    }
+    bool sendBulkBytes(std::int32_t to, std::int32_t type, const QByteArray &payload) override
+    {
         if (loseBulk > 0) {
             --loseBulk;
             return true;
         }
-        return m_inner->sendBulk(to, type, payload);
+        return m_inner->sendBulkBytes(to, type, payload);
     }
     int loseBulk = 0; // this many bulk messages vanish
 
