@@ -1,7 +1,7 @@
 // Times the map view's clear and repaint at every zoom step, still and while
 // scrolling, beside the same frame with the picture alone, and the loading of
 // a large picture.
-// Usage: bench_maprender [--frames N] [--step S] [--png frame.png] [--frames-to DIR]
+// Usage: bench_maprender [--frames N] [--step S] [--png frame.png] [--frames-to DIR] [--no-load]
 // --frames-to saves the last frame of every case, to compare two builds' pixels.
 #include "map/MapRenderer.h"
 #include "map/MapState.h"
@@ -109,6 +109,7 @@ int main(int argc, char **argv)
     int onlyStep = 0; // 0: every step
     QString framesTo;
     const QStringList args = app.arguments();
+    const bool timeLoading = !args.contains(QStringLiteral("--no-load"));
     for (qsizetype i = 1; i + 1 < args.size(); ++i) {
         if (args.at(i) == u"--frames")
             frames = std::max(10, args.at(i + 1).toInt());
@@ -203,6 +204,8 @@ int main(int argc, char **argv)
         }
     }
 
+    if (!timeLoading)
+        return 0;
     // Loading: the picture as a JPEG file, read and converted like a map load.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("big.jpg"));
