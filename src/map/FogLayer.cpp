@@ -11,28 +11,49 @@
 #include <cstring>
 #include <optional>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace vellmar::map {
 
 namespace {
 
-// dst * a / 255 per channel, rounded as a painter's source-over rounds.
-inline QRgb byteMul(QRgb x, unsigned a)
+// A painter's source-over of the shade: each channel times (255 - alpha) / 255,
+// rounded as the painter rounds, then the shade added. Four pixels at a time
+// where the processor allows: the master's view may shade a million pixels.
+inline QRgb shaded(QRgb x)
 {
-    quint32 t = (x & 0xff00ff) * a;
-    t = (t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8;
-    t &= 0xff00ff;
-    x = ((x >> 8) & 0xff00ff) * a;
-    x = x + ((x >> 8) & 0xff00ff) + 0x800080;
-    x &= 0xff00ff00;
-    return x | t;
+    constexpr unsigned keep = 255 - qAlpha(fog::FogMask::kMasterShade);
+    quint32 t = (x & 0xff00ff) * keep;
+    t = ((t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8) & 0xff00ff;
+    x = ((x >> 8) & 0xff00ff) * keep;
+    x = (x + ((x >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
+    return (x | t) + fog::FogMask::kMasterShade;
 }
 
 void shade(QRgb *line, int from, int to)
 {
-    constexpr QRgb colour = fog::FogMask::kMasterShade;
-    constexpr unsigned keep = 255 - qAlpha(colour);
-    for (int x = from; x < to; ++x)
-        line[x] = colour + byteMul(line[x], keep);
+    int x = from;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i keep = _mm_set1_epi16(255 - qAlpha(fog::FogMask::kMasterShade));
+    const __m128i half = _mm_set1_epi16(0x80);
+    const __m128i colour = _mm_set1_epi32(static_cast<int>(fog::FogMask::kMasterShade));
+    const auto times = [&](__m128i v) {
+        v = _mm_mullo_epi16(v, keep);
+        return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(v, _mm_srli_epi16(v, 8)), half), 8);
+    };
+    for (; x + 4 <= to; x += 4) {
+        auto *at = reinterpret_cast<__m128i *>(line + x);
+        const __m128i v = _mm_loadu_si128(at);
+        const __m128i low = times(_mm_unpacklo_epi8(v, zero));
+        const __m128i high = times(_mm_unpackhi_epi8(v, zero));
+        _mm_storeu_si128(at, _mm_add_epi32(_mm_packus_epi16(low, high), colour));
+    }
+#endif
+    for (; x < to; ++x)
+        line[x] = shaded(line[x]);
 }
 
 bool writable(QImage::Format format)
