@@ -1,11 +1,13 @@
 // Times the map view's clear and repaint at every zoom step, still and while
-// scrolling, beside the same frame with the picture alone, and the loading of
-// a large picture.
-// Usage: bench_maprender [--frames N] [--step S] [--png frame.png] [--frames-to DIR]
+// scrolling, beside the same frame with the picture alone; the same frame
+// without fog, under a player's fog and under the master's; and the loading
+// of a large picture.
+// Usage: bench_maprender [--frames N] [--step S] [--png frame.png] [--frames-to DIR] [--no-load] [--no-fog]
 // --frames-to saves the last frame of every case, to compare two builds' pixels.
 #include "map/MapRenderer.h"
 #include "map/MapState.h"
 #include "map/PictureLoader.h"
+#include "map/fog/FogMask.h"
 #include "table/Collections.h"
 
 #include <QGuiApplication>
@@ -68,6 +70,24 @@ void addRecords(table::MarkerCollection &markers, table::IconCollection &icons)
     }
 }
 
+// Hidden but for rooms joined by winding corridors: about half the map.
+fog::FogMask makeFog()
+{
+    fog::FogMask mask(QSize(mapSide, mapSide));
+    mask.apply(fog::wholeMap(fog::FogMode::hide));
+    QRandomGenerator random(3);
+    QList<QPointF> corridor;
+    for (int i = 0; i < 40; ++i) {
+        const QPointF at(random.bounded(mapSide), random.bounded(mapSide));
+        const QSizeF size(300 + random.bounded(1200), 300 + random.bounded(1200));
+        mask.apply(fog::rectangle(QRectF(at, size), fog::FogMode::reveal));
+        corridor.append(at);
+    }
+    for (const fog::FogStep &step : fog::brushStroke(corridor, 150, fog::FogMode::reveal))
+        mask.apply(step);
+    return mask;
+}
+
 struct Figures
 {
     double median = 0;
@@ -109,6 +129,8 @@ int main(int argc, char **argv)
     int onlyStep = 0; // 0: every step
     QString framesTo;
     const QStringList args = app.arguments();
+    const bool timeLoading = !args.contains(QStringLiteral("--no-load"));
+    const bool timeFog = !args.contains(QStringLiteral("--no-fog"));
     for (qsizetype i = 1; i + 1 < args.size(); ++i) {
         if (args.at(i) == u"--frames")
             frames = std::max(10, args.at(i + 1).toInt());
@@ -203,6 +225,64 @@ int main(int argc, char **argv)
         }
     }
 
+    if (timeFog) {
+        const fog::FogMask fog = makeFog();
+        std::printf("\nThe same clear and repaint without fog and under fog hiding %.0f%% of the map, each timed in "
+                    "turn;\n'player': hidden cells opaque and fogged records left out, 'master': hidden cells "
+                    "shaded\n",
+                    100.0 * double(fog.hiddenCells()) / (fog.cellCount().width() * fog.cellCount().height()));
+        std::printf("%-30s %9s %9s %7s %9s %7s %9s %9s %7s %9s %7s\n", "case", "no fog ms", "player", "ratio", "master",
+                    "ratio", "cpu ms", "player", "ratio", "master", "ratio");
+        for (int step = 1; step <= 11; ++step) {
+            if (onlyStep != 0 && step != onlyStep)
+                continue;
+            for (bool scrolling : {false, true}) {
+                ViewGeometry geometry;
+                geometry.pictureWidth = mapSide;
+                geometry.pictureHeight = mapSide;
+                geometry.viewWidth = viewWidth;
+                geometry.viewHeight = viewHeight;
+                geometry.z = state.zoom = zoomFactor(step, 1, 11);
+                MapScene player = scene;
+                player.fog = &fog;
+                MapScene master = player;
+                master.fogForMaster = true;
+                const MapScene *scenes[3] = {&scene, &player, &master};
+                MapRenderer renderers[3];
+                std::vector<double> wall[3], cpu[3];
+                for (int frame = 0; frame <= frames; ++frame) {
+                    if (scrolling) {
+                        geometry.hs = -mapSide / 2 + (frame * 37) % mapSide;
+                        geometry.vs = -mapSide / 2 + (frame * 23) % mapSide;
+                    }
+                    for (int i = 0; i < 3; ++i) {
+                        const auto start = Clock::now();
+                        const double cpuStart = processMilliseconds();
+                        canvas.fill(MapRenderer::background());
+                        renderers[i].paint(canvas, state, geometry, *scenes[i]);
+                        if (frame > 0) {
+                            wall[i].push_back(millisecondsSince(start));
+                            cpu[i].push_back(processMilliseconds() - cpuStart);
+                        }
+                    }
+                }
+                double w[3], c[3];
+                for (int i = 0; i < 3; ++i) {
+                    w[i] = summarise(wall[i]).median;
+                    c[i] = summarise(cpu[i]).median;
+                }
+                const QByteArray name = QStringLiteral("step %1%2")
+                                            .arg(step)
+                                            .arg(scrolling ? QStringLiteral(", scrolling") : QString())
+                                            .toUtf8();
+                std::printf("%-30s %9.2f %9.2f %7.2f %9.2f %7.2f %9.2f %9.2f %7.2f %9.2f %7.2f\n", name.constData(),
+                            w[0], w[1], w[1] / w[0], w[2], w[2] / w[0], c[0], c[1], c[1] / c[0], c[2], c[2] / c[0]);
+            }
+        }
+    }
+
+    if (!timeLoading)
+        return 0;
     // Loading: the picture as a JPEG file, read and converted like a map load.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("big.jpg"));

@@ -31,6 +31,21 @@ public:
         }
     }
 
+    // The same for the stretches of set pixels.
+    template <typename Run>
+    void forEachSetRun(int row, int from, int to, Run &&run) const
+    {
+        int x = from;
+        while (x < to) {
+            x = nextWith(row, x, to, true);
+            if (x >= to)
+                return;
+            const int end = nextWith(row, x, to, false);
+            run(x, end);
+            x = end;
+        }
+    }
+
     // Sets the pixels from `from` (included) to `to` (excluded) of `row`.
     void cover(int row, int from, int to);
     void cover(int row, int x) { m_bits[index(row, x)] |= quint64{1} << (x & 63); }

@@ -75,27 +75,15 @@ void paintGrid(QImage &target, const ViewGeometry &geometry, double map10Size, s
         return;
     }
     // A horizontal line is a whole row; the other rows get the vertical lines'
-    // pixels. Zoomed far out the lines are a pixel or two apart: then every
-    // row takes them through a mask that the compiler turns into wide
-    // operations, rather than one store per line.
+    // pixels. Single stores beat masking whole rows even when the lines are a
+    // pixel or two apart: a masked row reads and writes every pixel.
     std::vector<char> lineRow(static_cast<std::size_t>(sh), 0);
     for (int y : rows)
         lineRow[static_cast<std::size_t>(y)] = 1;
-    const bool dense = static_cast<qsizetype>(columns.size()) * 8 > sw;
-    std::vector<QRgb> keep;
-    if (dense) {
-        keep.assign(static_cast<std::size_t>(sw), ~QRgb{0});
-        for (int x : columns)
-            keep[static_cast<std::size_t>(x)] = 0;
-    }
     for (int y = 0; y < sh; ++y) {
         auto *line = reinterpret_cast<QRgb *>(target.scanLine(y));
         if (lineRow[static_cast<std::size_t>(y)]) {
             std::fill(line, line + sw, black);
-        } else if (dense) {
-            const QRgb *mask = keep.data();
-            for (int x = 0; x < sw; ++x)
-                line[x] = (line[x] & mask[x]) | (black & ~mask[x]);
         } else {
             for (int x : columns)
                 line[x] = black;

@@ -2,6 +2,7 @@
 
 #include "map/GridLayer.h"
 #include "map/MapState.h"
+#include "map/fog/FogMask.h"
 #include "table/Health.h"
 
 #include <QImage>
@@ -35,12 +36,16 @@ void MapRenderer::paint(QImage &target, const MapState &state, const ViewGeometr
     }
     if (scene.showGrid)
         paintGrid(target, geometry, state.map10Size, state.map10OffsetX, state.map10OffsetY);
+    const bool fogged = scene.fog && !scene.fog->isNull();
+    if (fogged)
+        m_fog.paint(target, geometry, *scene.fog, scene.fogForMaster);
     if (scene.underRecords)
         scene.underRecords->paint(target, geometry);
+    const RecordHiding hiding{fogged && !scene.fogForMaster ? scene.fog : nullptr, scene.ownPlayerID};
     if (scene.shownIcons)
-        m_shownIcons.paint(target, geometry, *scene.shownIcons);
-    m_records.paint(target, geometry, scene.icons, scene.markers);
-    if (scene.selectedMarker) {
+        m_shownIcons.paint(target, geometry, *scene.shownIcons, hiding);
+    m_records.paint(target, geometry, scene.icons, scene.markers, hiding);
+    if (scene.selectedMarker && !hiding.hidesMarker(*scene.selectedMarker)) {
         QPainter painter(&target);
         paintSelection(painter, *scene.selectedMarker, scene.ownPlayerID, geometry);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "map/FogLayer.h"
 #include "map/MapScene.h"
 #include "map/PictureLevels.h"
 #include "map/RecordsLayer.h"
@@ -14,9 +15,11 @@ namespace vellmar::map {
 class MapState;
 
 // Paints the map view in layers: the picture, scaled and shifted; the grid;
-// the scene's overlay under the records, if any; the icons as discs in their
-// health colour; every marker as a dot with a two-line label; the ring around
-// the selected marker; the scene's overlay over the records, if any. It paints
+// the fog, if any (opaque for players, a shade for the master); the scene's
+// overlay under the records, if any; the icons as discs in their health
+// colour; every marker as a dot with a two-line label; the ring around the
+// selected marker; the scene's overlay over the records, if any. Players see
+// no record whose spot is fogged, except their own markers. It paints
 // over what the target already shows and clears nothing, so earlier drawing
 // outside the picture stays until the caller clears. What it keeps between
 // drawings (reduced pictures, the records as last drawn) only saves time:
@@ -38,6 +41,8 @@ public:
 
     // How often the records were worked out anew rather than replayed.
     int recordsRebuilds() const { return m_records.rebuilds(); }
+    // How many rows of fog cells were looked at anew.
+    qint64 fogRowsWorkedOut() const { return m_fog.rowsWorkedOut(); }
 
 private:
     void paintPicture(QPainter &painter, const QImage &picture, const ViewGeometry &geometry);
@@ -47,6 +52,7 @@ private:
     PictureLevels m_levels;
     ShownIconsLayer m_shownIcons;
     RecordsLayer m_records;
+    FogLayer m_fog;
 };
 
 } // namespace vellmar::map

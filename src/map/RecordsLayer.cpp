@@ -2,6 +2,7 @@
 
 #include "core/Numbers.h"
 #include "map/MapFont.h"
+#include "map/fog/FogMask.h"
 
 #include <QPainter>
 
@@ -59,10 +60,20 @@ void drawHugeDisc(QPainter &painter, QPointF centre, double radius, QColor fill,
 
 } // namespace
 
+bool RecordHiding::hidesSpot(std::int32_t mapX, std::int32_t mapY) const
+{
+    return fog && fog->hides(QPointF(mapX, mapY));
+}
+
+bool RecordHiding::hidesMarker(const table::CMarker &marker) const
+{
+    return marker.UserID != ownPlayerID && hidesSpot(marker.mapX, marker.mapY);
+}
+
 RecordsLayer::RecordsLayer() : m_labels(mapFont()) {}
 
 void RecordsLayer::paint(QImage &target, const ViewGeometry &geometry, const table::IconCollection *icons,
-                         const table::MarkerCollection *markers)
+                         const table::MarkerCollection *markers, const RecordHiding &hiding)
 {
     if (target.isNull())
         return;
@@ -74,9 +85,12 @@ void RecordsLayer::paint(QImage &target, const ViewGeometry &geometry, const tab
                          geometry.vs,
                          geometry.z,
                          target.size(),
-                         target.format()};
+                         target.format(),
+                         hiding.fog,
+                         hiding.fog ? hiding.fog->revision() : 0,
+                         hiding.fog ? hiding.ownPlayerID : 0};
     if (!unchanged(view, icons, markers))
-        rebuild(view, geometry, icons, markers);
+        rebuild(view, geometry, icons, markers, hiding);
     replay(target);
 }
 
@@ -103,16 +117,18 @@ bool RecordsLayer::unchanged(const ViewInput &view, const table::IconCollection 
         markers->forEach([&](const table::CMarker &marker) {
             const MarkerInput &was = m_markers[i++];
             same = same && was.mapX == marker.mapX && was.mapY == marker.mapY && was.info == marker.info
-                   && was.player == marker.player;
+                   && was.player == marker.player && was.userID == marker.UserID;
         });
     }
     return same;
 }
 
 void RecordsLayer::rebuild(const ViewInput &view, const ViewGeometry &geometry, const table::IconCollection *icons,
-                           const table::MarkerCollection *markers)
+                           const table::MarkerCollection *markers, const RecordHiding &hiding)
 {
     ++m_rebuilds;
+    m_replays = 0;
+    m_settled = false;
     m_items.clear();
     m_images.clear();
     m_icons.clear();
@@ -126,14 +142,16 @@ void RecordsLayer::rebuild(const ViewInput &view, const ViewGeometry &geometry, 
         m_icons.reserve(icons->size());
         icons->forEach([&](const table::CIcon &icon) {
             m_icons.push_back({icon.mapX, icon.mapY, icon.size, icon.damage, icon.maxHealth, icon.name});
-            addIcon(icon, geometry, viewRect, rawTarget);
+            if (!hiding.hidesSpot(icon.mapX, icon.mapY))
+                addIcon(icon, geometry, viewRect, rawTarget);
         });
     }
     if (markers) {
         m_markers.reserve(markers->size());
         markers->forEach([&](const table::CMarker &marker) {
-            m_markers.push_back({marker.mapX, marker.mapY, marker.info, marker.player});
-            addMarker(marker, geometry, viewRect, rawTarget);
+            m_markers.push_back({marker.mapX, marker.mapY, marker.info, marker.player, marker.UserID});
+            if (!hiding.hidesMarker(marker))
+                addMarker(marker, geometry, viewRect, rawTarget);
         });
     }
     m_opaqueFrom = m_items.size();
@@ -268,6 +286,39 @@ void RecordsLayer::replay(QImage &target)
     painter.reset();
     if (m_opaqueFrom == m_items.size())
         return;
+    if (m_settled) {
+        for (const SettledRun &run : m_settledRuns)
+            std::memcpy(pixels(run.row) + run.left, m_settledPixels.data() + run.from,
+                        static_cast<std::size_t>(run.right - run.left) * sizeof(QRgb));
+        return;
+    }
+    replayOpaque(target);
+    // A list drawn twice is likely to be drawn again (the view stands still);
+    // one drawn once may belong to a scroll that makes a new one next time.
+    if (++m_replays == 2)
+        settle(target);
+}
+
+void RecordsLayer::settle(const QImage &target)
+{
+    m_settledRuns.clear();
+    m_settledPixels.clear();
+    for (int row = 0; row < target.height(); ++row) {
+        const auto *line = reinterpret_cast<const QRgb *>(target.constScanLine(row));
+        m_coverage.forEachSetRun(row, 0, target.width(), [&](int left, int right) {
+            m_settledRuns.push_back({row, left, right, m_settledPixels.size()});
+            m_settledPixels.insert(m_settledPixels.end(), line + left, line + right);
+        });
+    }
+    m_settled = true;
+}
+
+void RecordsLayer::replayOpaque(QImage &target)
+{
+    uchar *const bits = target.bits();
+    const qsizetype stride = target.bytesPerLine();
+    const QRect bounds = target.rect();
+    const auto pixels = [&](int row) { return reinterpret_cast<QRgb *>(bits + row * stride); };
 
     // The rest is opaque where it draws at all: last to first, each pixel
     // takes the topmost picture's and is not written again.

@@ -17,6 +17,20 @@
 
 namespace vellmar::map {
 
+namespace fog {
+class FogMask;
+}
+
+// Which records a player's view leaves out: those whose spot the fog hides,
+// except the player's own markers (a player knows where it put them).
+struct RecordHiding
+{
+    const fog::FogMask *fog = nullptr; // null: nothing is left out
+    std::int32_t ownPlayerID = 0;
+    bool hidesMarker(const table::CMarker &marker) const;
+    bool hidesSpot(std::int32_t mapX, std::int32_t mapY) const;
+};
+
 // The icons (discs in their health colour, each with its name) and the markers
 // (a dot and a two-line label) as the view shows them. Zoomed out, a thousand
 // records are a thousand small copies on every repaint, so the layer keeps
@@ -24,14 +38,18 @@ namespace vellmar::map {
 // pictures and view positions, and everything that list was made from. A
 // repaint with the same view and the same records only replays the copies;
 // any change to the view or to anything drawn of a record makes a new list.
+// Once the same list has been replayed twice, the pixels of its opaque part
+// are kept as they came out, row by row, and later repaints copy those rows
+// instead of working out again which picture shows where.
 class RecordsLayer
 {
 public:
     RecordsLayer();
 
-    // Paints the icons, then the markers, over the target; either may be null.
+    // Paints the icons, then the markers, over the target; either may be
+    // null. Records that `hiding` leaves out are not drawn.
     void paint(QImage &target, const ViewGeometry &geometry, const table::IconCollection *icons,
-               const table::MarkerCollection *markers);
+               const table::MarkerCollection *markers, const RecordHiding &hiding = {});
 
     // How many times the list was made anew; a repaint that reuses it does
     // not count.
@@ -69,6 +87,7 @@ private:
         std::int32_t mapX, mapY;
         QString info;
         QString player;
+        std::int32_t userID; // whether fog hides it depends on whose it is
         bool operator==(const MarkerInput &) const = default;
     };
     struct ViewInput
@@ -77,18 +96,30 @@ private:
         double z;
         QSize targetSize;
         QImage::Format format;
+        const fog::FogMask *fog;
+        quint64 fogRevision;
+        std::int32_t ownPlayerID;
         bool operator==(const ViewInput &) const = default;
+    };
+    // The opaque part's pixels as the last replay left them: per run of
+    // covered pixels, where it lies and where its pixels start in `pixels`.
+    struct SettledRun
+    {
+        int row, left, right;
+        std::size_t from;
     };
 
     bool unchanged(const ViewInput &view, const table::IconCollection *icons,
                    const table::MarkerCollection *markers) const;
     void rebuild(const ViewInput &view, const ViewGeometry &geometry, const table::IconCollection *icons,
-                 const table::MarkerCollection *markers);
+                 const table::MarkerCollection *markers, const RecordHiding &hiding);
     void addIcon(const table::CIcon &icon, const ViewGeometry &geometry, const QRect &view, bool rawTarget);
     void addMarker(const table::CMarker &marker, const ViewGeometry &geometry, const QRect &view, bool rawTarget);
     void addDisc(QPoint centre, double radius, QColor fill, const QRect &view, bool rawTarget);
     void addImage(const QImage &image, QPoint topLeft, Item::Kind rawKind, const QRect &view, bool rawTarget);
     void replay(QImage &target);
+    void replayOpaque(QImage &target);
+    void settle(const QImage &target);
 
     LabelCache m_labels;
     DiscSprites m_discs;
@@ -99,6 +130,10 @@ private:
     // From here on every item is a Copy or a Mask, drawn front to back.
     std::size_t m_opaqueFrom = 0;
     Coverage m_coverage;
+    int m_replays = 0; // of the current list
+    bool m_settled = false;
+    std::vector<SettledRun> m_settledRuns;
+    std::vector<QRgb> m_settledPixels;
     bool m_valid = false;
     ViewInput m_view{};
     bool m_hadIcons = false;

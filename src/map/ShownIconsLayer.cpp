@@ -33,13 +33,16 @@ void fillHugeDisc(QPainter &painter, QPointF centre, double radius, const QColor
 
 ShownIconsLayer::ShownIconsLayer() : m_labels(mapFont()) {}
 
-void ShownIconsLayer::paint(QImage &target, const ViewGeometry &geometry, const table::ShownIconCollection &icons)
+void ShownIconsLayer::paint(QImage &target, const ViewGeometry &geometry, const table::ShownIconCollection &icons,
+                            const RecordHiding &hiding)
 {
     if (icons.size() == 0)
         return;
     QPainter painter(&target);
     const QRect view(0, 0, geometry.viewWidth, geometry.viewHeight);
     icons.forEach([&](const table::ShownIcon &icon) {
+        if (hiding.hidesSpot(icon.mapX, icon.mapY))
+            return;
         const auto position = geometry.viewPixel(icon.mapX, icon.mapY);
         if (!position)
             return;

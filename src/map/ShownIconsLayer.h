@@ -2,6 +2,7 @@
 
 #include "map/DiscSprites.h"
 #include "map/LabelCache.h"
+#include "map/RecordsLayer.h"
 #include "map/ViewGeometry.h"
 #include "table/Collections.h"
 
@@ -16,7 +17,9 @@ class ShownIconsLayer
 {
 public:
     ShownIconsLayer();
-    void paint(QImage &target, const ViewGeometry &geometry, const table::ShownIconCollection &icons);
+    // Icons on a spot that `hiding` fogs are left out.
+    void paint(QImage &target, const ViewGeometry &geometry, const table::ShownIconCollection &icons,
+               const RecordHiding &hiding = {});
 
 private:
     LabelCache m_labels;

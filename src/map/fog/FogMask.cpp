@@ -1,6 +1,7 @@
 #include "FogMask.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -56,8 +57,29 @@ void FogMask::fill(const QRect &cellRect, bool hide)
 
 void FogMask::markDirty(const QRect &cellRect)
 {
+    if (cellRect.isEmpty())
+        return;
     for (Overlay &o : m_overlays)
         o.dirty |= cellRect;
+    static std::atomic<quint64> lastRevision{0};
+    m_newest = (m_newest + 1) % kRememberedChanges;
+    m_changes[size_t(m_newest)] = {m_revision, cellRect};
+    m_changeCount = std::min(m_changeCount + 1, kRememberedChanges);
+    m_revision = ++lastRevision;
+}
+
+QRect FogMask::changedSince(quint64 revision) const
+{
+    if (revision == m_revision)
+        return {};
+    QRect changed;
+    for (int i = 0, at = m_newest; i < m_changeCount; ++i, at = (at + kRememberedChanges - 1) % kRememberedChanges) {
+        const Change &change = m_changes[size_t(at)];
+        changed |= change.cells;
+        if (change.before == revision)
+            return changed;
+    }
+    return m_cells.rect();
 }
 
 QRect FogMask::apply(const FogStep &step)

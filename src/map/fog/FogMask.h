@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QSize>
 
+#include <array>
 #include <optional>
 
 // Which parts of a picture are hidden, kept per cell of cellSize() x
@@ -60,6 +61,14 @@ public:
     // at the edges. Rebuilt only in the cells changed since the last call.
     const QImage &overlay(bool master) const;
 
+    // Every change of cells gets a number that no other change of any mask
+    // has, so whoever draws a mask can tell whether it (or a copy of it)
+    // still reads as when last drawn. 0 for a mask without a picture.
+    quint64 revision() const { return m_revision; }
+    // The cells changed after `revision`: empty when it is the current one,
+    // the whole mask when it is not among this mask's recent changes.
+    QRect changedSince(quint64 revision) const;
+
     // Replaces every cell (undo); the overlays follow on their next call.
     void setCells(const QImage &cells);
 
@@ -89,6 +98,16 @@ private:
         QRect dirty;
     };
     mutable Overlay m_overlays[2];
+    struct Change
+    {
+        quint64 before = 0; // the revision it followed
+        QRect cells;
+    };
+    static constexpr int kRememberedChanges = 32;
+    quint64 m_revision = 0;
+    std::array<Change, kRememberedChanges> m_changes{}; // a ring, the newest at m_newest
+    int m_newest = -1;
+    int m_changeCount = 0;
 };
 
 } // namespace vellmar::map::fog

@@ -194,6 +194,35 @@ private Q_SLOTS:
         QCOMPARE(live.overlay(true).pixel(10, 10), 0u);
     }
 
+    // What a drawing cache asks: every cell that differs from an earlier
+    // revision lies in what changedSince gives for it.
+    void changedSinceCoversEveryChangedCell()
+    {
+        QRandomGenerator random(4);
+        FogMask mask(kPicture);
+        std::vector<std::pair<quint64, QImage>> seen{{mask.revision(), mask.cells().copy()}};
+        for (int round = 0; round < 60; ++round) {
+            mask.apply(randomStep(random));
+            for (qsizetype back = 0; back < 6 && back < qsizetype(seen.size()); ++back) {
+                const auto &[revision, cells] = seen[seen.size() - 1 - size_t(back)];
+                const QRect changed = mask.changedSince(revision);
+                for (int y = 0; y < cells.height(); ++y)
+                    for (int x = 0; x < cells.width(); ++x)
+                        if (cells.constScanLine(y)[x] != mask.cells().constScanLine(y)[x])
+                            QVERIFY2(changed.contains(x, y), qPrintable(QStringLiteral("%1, %2").arg(x).arg(y)));
+            }
+            seen.emplace_back(mask.revision(), mask.cells().copy());
+        }
+        QVERIFY(mask.changedSince(mask.revision()).isEmpty());
+        QCOMPARE(mask.changedSince(seen.front().first), QRect(QPoint(0, 0), mask.cellCount())); // too long ago
+        // Another mask's revision says nothing about this one.
+        const FogMask other(kPicture);
+        QVERIFY(other.revision() != mask.revision());
+        QCOMPARE(mask.changedSince(other.revision()), QRect(QPoint(0, 0), mask.cellCount()));
+        mask.setCells(other.cells());
+        QCOMPARE(mask.changedSince(seen.back().first), QRect(QPoint(0, 0), mask.cellCount()));
+    }
+
     void runLengthsRoundTripAndRefuseBadInput()
     {
         FogMask mask(kPicture);
