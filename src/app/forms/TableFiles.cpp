@@ -132,6 +132,8 @@ saving::TableSnapshot TableFiles::snapshot() const
         if (m_pictureSupply)
             snapshot.pictureFile = m_pictureSupply->localPath(m_parts.table.shownMap->pictureSha256);
     }
+    if (snapshot.content.map && m_fog.current)
+        snapshot.content.fog = m_fog.current();
     return snapshot;
 }
 
@@ -227,6 +229,14 @@ bool TableFiles::load(const QString &path)
         }
         picture = load.picture;
     }
+    if (opened.content.fog && (picture.isNull() || picture.size() != opened.content.fog->pictureSize())) {
+        m_parts.questions.tell(QStringLiteral("The table's fog does not fit its map picture (%1 x %2 pixels), so the "
+                                              "file is damaged. Open an older copy of it, or one of the autosaved "
+                                              "tables.\nThe table on the screen was not changed.")
+                                   .arg(picture.width())
+                                   .arg(picture.height()));
+        return false;
+    }
     restore(opened, picture);
     return true;
 }
@@ -248,8 +258,11 @@ void TableFiles::restore(const saving::OpenedTable &opened, const QImage &pictur
             state.pictureFile = opened.pictureFile;
             state.mapLoaded = true;
             m_parts.mapView.mapReplaced();
+            if (m_fog.opened)
+                m_fog.opened(opened.content.fog);
         }
     } else {
+        // The fog, like the shown map, is the session's.
         // Markers and the shown map are the session's: only the master
         // changes them, and only through the session's own paths.
         saving::restoreContent(opened.content, saving::OpenAs::Player, table.ownPlayerID, table.records(),
