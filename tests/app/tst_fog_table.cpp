@@ -22,6 +22,7 @@
 
 using namespace vellmar;
 using namespace vellmar::apptest;
+using app::frmToolbar;
 using map::fog::FogMask;
 using map::fog::FogMode;
 
