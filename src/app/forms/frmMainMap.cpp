@@ -24,8 +24,6 @@
 #include <QMenu>
 #include <QStatusBar>
 
-#include <cmath>
-
 // The main window's map: drawing, scrolling and zoom, the pointer, and the
 // marker and icon commands of the map's pop-up menu.
 namespace vellmar::app {
@@ -310,18 +308,13 @@ void frmMain::fogPress(QPointF position)
     if (!m_fogGesture)
         m_fogGesture = std::make_unique<map::fog::FogGesture>();
     const FogShape shape = fogShape(m_gesture->tool());
-    const QPoint at = pointerMapPosition(position);
-    // map10Size is two grid cells.
-    m_fogGesture->press(shape.kind, shape.mode, at, map::fog::brushDiameter(m_brushCells, map10Size / 2));
-    if (shape.kind == map::fog::FogKind::brush) {
-        // A click alone paints one dab; the stroke follows the pointer.
-        m_fog->preview({map::fog::FogKind::brush,
-                        shape.mode,
-                        std::int32_t(std::lround(map::fog::brushDiameter(m_brushCells, map10Size / 2))),
-                        {at}});
-    } else {
+    // map10Size is two grid cells. A click alone paints one dab; the stroke
+    // follows the pointer.
+    if (const auto dab = m_fogGesture->press(shape.kind, shape.mode, pointerMapPosition(position),
+                                             map::fog::brushDiameter(m_brushCells, map10Size / 2)))
+        m_fog->preview(*dab);
+    else
         fogMove(position);
-    }
 }
 
 void frmMain::fogMove(QPointF position)

@@ -11,7 +11,7 @@
 
 namespace vellmar::map::fog {
 
-void FogGesture::press(FogKind kind, FogMode mode, QPoint at, double brushDiameter)
+std::optional<FogStep> FogGesture::press(FogKind kind, FogMode mode, QPoint at, double brushDiameter)
 {
     m_held = true;
     m_kind = kind;
@@ -20,6 +20,9 @@ void FogGesture::press(FogKind kind, FogMode mode, QPoint at, double brushDiamet
     m_path = {at};
     if (kind == FogKind::rect)
         m_path.append(at);
+    if (kind == FogKind::brush)
+        return brushStep(m_path);
+    return std::nullopt;
 }
 
 std::optional<FogStep> FogGesture::move(QPoint at)

@@ -17,8 +17,9 @@ namespace vellmar::map::fog {
 class FogGesture
 {
 public:
-    // `brushDiameter` in picture pixels (see brushDiameter()).
-    void press(FogKind kind, FogMode mode, QPoint at, double brushDiameter);
+    // `brushDiameter` in picture pixels (see brushDiameter()). A brush's
+    // first dab comes back for the live preview.
+    std::optional<FogStep> press(FogKind kind, FogMode mode, QPoint at, double brushDiameter);
     // A brush's new stretch of path (for the live preview), or none.
     std::optional<FogStep> move(QPoint at);
     // The finished step; none for a click without a shape (a rectangle with
