@@ -1,6 +1,7 @@
 #include "PictureHash.h"
 
-#include <QCryptographicHash>
+#include "core/Sha256.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -23,16 +24,7 @@ QHash<QString, Known> known;
 
 } // namespace
 
-QByteArray fileSha256(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file))
-        return {};
-    return hash.result();
-}
+QByteArray fileSha256(const QString &path) { return core::fileSha256(path).value_or(QByteArray()); }
 
 QByteArray pictureSha256(const QString &path)
 {

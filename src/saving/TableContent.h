@@ -1,6 +1,7 @@
 #pragma once
 
 #include "combat/TurnOrder.h"
+#include "map/fog/FogMask.h"
 #include "table/CIcon.h"
 #include "table/CMarker.h"
 #include "table/ShownMap.h"
@@ -21,6 +22,8 @@ struct TableContent
     std::vector<table::CMarker> markers; // in the order they were placed
     std::vector<table::CIcon> icons;     // in the order they were placed
     combat::TurnOrder::State combat;
+    // The fog over the map; empty when it hides nothing (or there is no map).
+    std::optional<map::fog::FogMask> fog;
 
     bool operator==(const TableContent &) const = default;
 };

@@ -30,6 +30,16 @@ QJsonObject mapObject(const table::ShownMap &map, bool pictureIncluded)
     };
 }
 
+QJsonObject fogObject(const map::fog::FogMask &fog)
+{
+    return {
+        {QStringLiteral("pictureWidth"), fog.pictureSize().width()},
+        {QStringLiteral("pictureHeight"), fog.pictureSize().height()},
+        {QStringLiteral("cellSize"), fog.cellSize()},
+        {QStringLiteral("hiddenRuns"), QString::fromLatin1(fog.runLengths().toBase64())},
+    };
+}
+
 QJsonObject markerObject(const table::CMarker &marker)
 {
     return {
@@ -201,6 +211,33 @@ void readIcons(Reader &r, const QJsonArray &list, std::vector<table::CIcon> &ico
     }
 }
 
+// Types are the reader's to check; whether the cells add up is the fog's.
+std::optional<map::fog::FogMask> readFog(Reader &r, const QJsonObject &o, QString &damage)
+{
+    using map::fog::FogMask;
+    const QString where = QStringLiteral("the fog");
+    const QSize picture(r.integer<std::int32_t>(o, QStringLiteral("pictureWidth"), where),
+                        r.integer<std::int32_t>(o, QStringLiteral("pictureHeight"), where));
+    const auto cell = r.integer<std::int32_t>(o, QStringLiteral("cellSize"), where);
+    const QString runs = r.text(o, QStringLiteral("hiddenRuns"), where);
+    if (!r.problem.isEmpty())
+        return std::nullopt;
+    if (picture.width() < 1 || picture.height() < 1 || picture.width() > FogMask::kMaxPictureSide
+        || picture.height() > FogMask::kMaxPictureSide) {
+        r.fail(QStringLiteral("the fog: its picture size is out of range"));
+        return std::nullopt;
+    }
+    if (cell != FogMask::cellSizeFor(picture)) {
+        r.fail(QStringLiteral("the fog: its cell size does not fit its picture"));
+        return std::nullopt;
+    }
+    const auto bytes = QByteArray::fromBase64Encoding(runs.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    auto fog = bytes ? FogMask::fromRunLengths(picture, *bytes) : std::nullopt;
+    if (!fog)
+        damage = QStringLiteral("its fog's hidden cells do not add up to its picture");
+    return fog;
+}
+
 void readCombat(Reader &r, const QJsonObject &o, combat::TurnOrder::State &combat)
 {
     const QString where = QStringLiteral("the combat tracker");
@@ -240,7 +277,7 @@ QByteArray encodeDocument(const TableContent &content, bool pictureIncluded)
 {
     QJsonObject document{
         {QStringLiteral("format"), formatName},
-        {QStringLiteral("version"), tableFormatVersion},
+        {QStringLiteral("version"), content.fog ? tableFormatVersion : tableFormatWithoutFog},
     };
     document.insert(QStringLiteral("map"),
                     content.map ? QJsonValue(mapObject(*content.map, pictureIncluded)) : QJsonValue());
@@ -253,6 +290,8 @@ QByteArray encodeDocument(const TableContent &content, bool pictureIncluded)
         icons.append(iconObject(icon));
     document.insert(QStringLiteral("icons"), icons);
     document.insert(QStringLiteral("combat"), combatObject(content.combat));
+    if (content.fog)
+        document.insert(QStringLiteral("fog"), fogObject(*content.fog));
     return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }
 
@@ -291,8 +330,20 @@ std::variant<DecodedDocument, TableProblem> decodeDocument(const QByteArray &jso
         readCombat(r, combat.toObject(), decoded.content.combat);
     else if (!combat.isUndefined())
         r.fail(QStringLiteral("the combat tracker is not an object"));
+    QString damage;
+    const QJsonValue fog = root.value(QStringLiteral("fog"));
+    if (fog.isObject()) {
+        if (!decoded.content.map)
+            r.fail(QStringLiteral("the fog has no map to cover"));
+        else
+            decoded.content.fog = readFog(r, fog.toObject(), damage);
+    } else if (!fog.isNull() && !fog.isUndefined()) {
+        r.fail(QStringLiteral("the fog is not an object"));
+    }
     if (!r.problem.isEmpty())
         return notATable(r.problem);
+    if (!damage.isEmpty())
+        return truncatedFile(damage);
     return decoded;
 }
 

@@ -11,7 +11,11 @@
 // docs/table-file.md for the format.
 namespace vellmar::saving {
 
-inline constexpr int tableFormatVersion = 1;
+// The newest format this program reads. A table with fog is written as 2,
+// which older programs refuse rather than show its map unfogged; one without
+// is written as 1, which they still open.
+inline constexpr int tableFormatVersion = 2;
+inline constexpr int tableFormatWithoutFog = 1;
 
 // Why a table file could not be opened; the message says which and what to do.
 struct TableProblem

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QToolBar>
 #include <QtTest/QTest>
 
@@ -83,6 +84,39 @@ private Q_SLOTS:
                                         PaletteTool::Markers};
         for (int i = 0; i < 4; ++i)
             QCOMPARE(chosen.at(i).at(0).value<PaletteTool>(), expected[i]);
+    }
+
+    void theMastersFogToolsComeAndGoWithoutMovingTheOthers()
+    {
+        Fixture f;
+        QSignalSpy chosen(f.form.data(), &frmToolbar::toolChosen);
+        f.form->showFogTools(true);
+        QVERIFY(f.form->height() > 177);
+        // Every fog control lies inside the window, none over another.
+        QList<QRect> taken{f.form->btnClose->geometry(), f.form->BrushCells->geometry()};
+        for (QAction *action : f.form->FogToolbar->actions()) {
+            QWidget *widget = f.form->FogToolbar->widgetForAction(action);
+            QVERIFY(widget && widget->isVisible());
+            taken << QRect(widget->mapTo(f.form.data(), QPoint()), widget->size());
+        }
+        for (int i = 0; i < taken.size(); ++i) {
+            QVERIFY(f.form->rect().contains(taken[i]));
+            for (int j = i + 1; j < taken.size(); ++j)
+                QVERIFY(!taken[i].intersects(taken[j]));
+        }
+        // A fog tool shares the one pressed tool with the others.
+        QTest::mouseClick(f.form->FogToolbar->widgetForAction(f.form->FogButtons[4]), Qt::LeftButton);
+        QCOMPARE(f.form->tool(), PaletteTool::FogRevealBrush);
+        f.click(1);
+        QVERIFY(!f.form->FogButtons[4]->isChecked());
+        QTest::mouseClick(f.form->FogToolbar->widgetForAction(f.form->FogButtons[1]), Qt::LeftButton);
+        QCOMPARE(f.form->tool(), PaletteTool::FogHideRect);
+        // Taken away (the copy became a player) while pressed: the plain pointer.
+        f.form->showFogTools(false);
+        QCOMPARE(f.form->tool(), PaletteTool::None);
+        QCOMPARE(chosen.last().at(0).value<PaletteTool>(), PaletteTool::None);
+        QCOMPARE(f.form->size(), QSize(83, 177));
+        QCOMPARE(f.form->btnClose->geometry(), vellmar::ui::toPixels({120, 2160, 975, 375}));
     }
 
     void closeAndReopenGivesAFreshPalette()

@@ -240,9 +240,9 @@ private Q_SLOTS:
 
     void unknownMembersAreIgnoredSoTheFormatCanGrow()
     {
-        QVERIFY(
-            writeZip(path(QStringLiteral("grown.vtable")),
-                     {{"table.json", documentWith(QStringLiteral("fog"), QJsonObject{{QStringLiteral("cells"), 3}})}}));
+        QVERIFY(writeZip(
+            path(QStringLiteral("grown.vtable")),
+            {{"table.json", documentWith(QStringLiteral("weather"), QJsonObject{{QStringLiteral("rain"), 3}})}}));
         auto read = saving::readTableFile(path(QStringLiteral("grown.vtable")), {}, pictures());
         QVERIFY(std::holds_alternative<saving::OpenedTable>(read));
     }

@@ -132,6 +132,8 @@ saving::TableSnapshot TableFiles::snapshot() const
         if (m_pictureSupply)
             snapshot.pictureFile = m_pictureSupply->localPath(m_parts.table.shownMap->pictureSha256);
     }
+    if (snapshot.content.map && m_fog.current)
+        snapshot.content.fog = m_fog.current();
     return snapshot;
 }
 
@@ -227,6 +229,14 @@ bool TableFiles::load(const QString &path)
         }
         picture = load.picture;
     }
+    if (opened.content.fog && (picture.isNull() || picture.size() != opened.content.fog->pictureSize())) {
+        m_parts.questions.tell(QStringLiteral("The table's fog does not fit its map picture (%1 x %2 pixels), so the "
+                                              "file is damaged. Open an older copy of it, or one of the autosaved "
+                                              "tables.\nThe table on the screen was not changed.")
+                                   .arg(picture.width())
+                                   .arg(picture.height()));
+        return false;
+    }
     restore(opened, picture);
     return true;
 }
@@ -234,14 +244,18 @@ bool TableFiles::load(const QString &path)
 void TableFiles::restore(const saving::OpenedTable &opened, const QImage &picture)
 {
     table::Table &table = m_parts.table;
-    // Markers and the shown map are the session's: a player restores only
-    // what is its own, the master changes them through the session's paths.
+    // Markers, the shown map and its fog are the session's: a player restores
+    // only what is its own, the master changes them through the session's paths.
     const bool alone = !table.inSession;
     const bool showing = table.inSession && table.isMaster;
     saving::restoreContent(opened.content, alone ? saving::OpenAs::Alone : saving::OpenAs::Player, table.ownPlayerID,
                            table.records(), m_parts.turnOrder);
-    if ((alone || showing) && opened.content.map)
+    if ((alone || showing) && opened.content.map) {
         loadMap(*opened.content.map, picture, opened.pictureFile);
+        // The fog goes with the loaded picture; showing it sends it along.
+        if (m_fog.opened)
+            m_fog.opened(opened.content.fog);
+    }
     if (showing) {
         if (m_showInSession)
             m_showInSession(opened);

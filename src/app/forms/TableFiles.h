@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QImage;
@@ -87,6 +88,14 @@ public:
     void setChooser(std::unique_ptr<saving::TableFileChooser> chooser);
     void setPictureSupply(map::PictureSupply *supply) { m_pictureSupply = supply; }
     void setShowInSession(ShowInSession show) { m_showInSession = std::move(show); }
+    // The fog over the map in view (none: it hides nothing), and where a
+    // table opened outside a session puts its fog, after its map.
+    struct Fog
+    {
+        std::function<std::optional<map::fog::FogMask>()> current;
+        std::function<void(const std::optional<map::fog::FogMask> &)> opened;
+    };
+    void setFog(Fog fog) { m_fog = std::move(fog); }
 
     // The commands.
     void saveTableAs();
@@ -121,6 +130,7 @@ private:
     bool m_currentLinkOnly = false;
     map::PictureSupply *m_pictureSupply = nullptr;
     ShowInSession m_showInSession;
+    Fog m_fog;
 };
 
 } // namespace vellmar::app

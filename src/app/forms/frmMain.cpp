@@ -16,6 +16,8 @@
 #include "dice/RollLog.h"
 #include "dice/forms/frmDiceRoll.h"
 #include "map/MeasureOverlay.h"
+#include "map/fog/FogGesture.h"
+#include "map/fog/TableFog.h"
 #include "map/forms/MapViewController.h"
 #include "map/forms/frmMaplist.h"
 #include "map/sharing/PictureSupply.h"
@@ -54,6 +56,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSessionManager>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -108,6 +111,8 @@ frmMain::frmMain(core::Questions &questions, TransportFactory transportFactory, 
     connect(mnuRemoveMarker, &QAction::triggered, this, &frmMain::mnuRemoveMarker_Click);
     connect(mnuPrivateChat1, &QAction::triggered, this, &frmMain::mnuPrivateChat1_Click);
     connect(mnuPrivateChat2, &QAction::triggered, this, &frmMain::mnuPrivateChat2_Click);
+    connect(mnuUndoFog, &QAction::triggered, this, &frmMain::undoFog);
+    connect(mnuRedoFog, &QAction::triggered, this, &frmMain::redoFog);
     // A main window has no dialog-style default button: Enter in the input box
     // presses the hidden button explicitly.
     connect(txtInput, &QLineEdit::returnPressed, btnEnter, &QPushButton::click);
@@ -182,6 +187,8 @@ void frmMain::createTableFiles()
             mnuShowMap_Click();
         m_markers->replaceMarkers(opened.content.markers);
     });
+    m_tableFiles->setFog({[this] { return m_fog->savedFog(); },
+                          [this](const std::optional<map::fog::FogMask> &fog) { m_fog->tableOpened(fog); }});
     m_tableFiles->addTo(mnuFile, mnuExit);
 }
 
@@ -239,9 +246,25 @@ void frmMain::btnToolbar_Click()
     if (!m_toolbar) {
         m_toolbar = new frmToolbar(this);
         connect(m_toolbar, &frmToolbar::toolChosen, this, &frmMain::toolChosen);
+        connect(m_toolbar, &frmToolbar::hideAllClicked, this, [this] { fogWholeMap(true); });
+        connect(m_toolbar, &frmToolbar::revealAllClicked, this, [this] { fogWholeMap(false); });
+        connect(m_toolbar, &frmToolbar::undoFogClicked, this, &frmMain::undoFog);
+        connect(m_toolbar, &frmToolbar::redoFogClicked, this, &frmMain::redoFog);
+        m_toolbar->BrushCells->setValue(m_brushCells);
+        connect(m_toolbar->BrushCells, &QSpinBox::valueChanged, this, [this](int cells) { m_brushCells = cells; });
+        // The shortcuts work while the palette is the active window too.
+        m_toolbar->addAction(mnuUndoFog);
+        m_toolbar->addAction(mnuRedoFog);
+        offerFogTools();
         m_windowPlaces->track(m_toolbar);
     }
     RestoreWindow(*m_toolbar);
+}
+
+void frmMain::offerFogTools()
+{
+    if (m_toolbar)
+        m_toolbar->showFogTools(m_state.isMaster);
 }
 
 void frmMain::mnuExit_Click() { close(); }

@@ -66,6 +66,11 @@ class MapViewController;
 class PictureSupply;
 class ShownMapExchange;
 class frmMaplist;
+namespace fog {
+class FogGesture;
+class FogOutline;
+class TableFog;
+} // namespace fog
 } // namespace vellmar::map
 namespace vellmar::chat {
 class frmPartyChat;
@@ -121,6 +126,8 @@ public:
     map::ShownMapExchange &shownMap() { return *m_shownMap; }
     map::PictureSupply &pictureSupply() { return *m_pictures; }
     combat::TurnOrderExchange &turnOrderExchange() { return *m_turnOrderExchange; }
+    // The fog over the table's map and the master's fog tools.
+    map::fog::TableFog &fog() { return *m_fog; }
     combat::frmShownTurnOrder *shownTurnOrder() const { return m_shownTurnOrder; }
     session::SessionTransport *directPlay() const { return m_directPlay.get(); }
     const SoundPlayer &sounds() const { return *m_sounds; }
@@ -189,6 +196,9 @@ public:
     QAction *mnuDivider4;
     QAction *mnuShowIcon;
     QAction *mnuShowMap;
+    // Ctrl+Z and Ctrl+Shift+Z on the map and the palette: the master's fog steps.
+    QAction *mnuUndoFog;
+    QAction *mnuRedoFog;
 
     // Controls placed directly on the window.
     map::MapView *Picture1;
@@ -267,6 +277,14 @@ private:
     void toolChosen(tokens::PaletteTool tool);
     void carryOut(const tokens::ToolRequest &request);
     const map::MapOverlay *measureOverlay();
+    // The master's fog tools: a press, the moves and the release on the map.
+    void fogPress(QPointF position);
+    void fogMove(QPointF position);
+    void fogRelease(QPointF position);
+    void fogWholeMap(bool hide);
+    void undoFog();
+    void redoFog();
+    void offerFogTools();
     void lstPlayer_MouseMove(QPoint position);
     void lstPlayer_MouseDown(Qt::MouseButtons buttons, QPoint position);
     void btnResize_MouseDown(Qt::MouseButton button, int y);
@@ -333,6 +351,9 @@ private:
     std::unique_ptr<tokens::MapPointer> m_pointer;
     std::unique_ptr<tokens::ToolGesture> m_gesture;
     std::unique_ptr<map::MeasureOverlay> m_measure; // what the last drawing showed of the measuring line
+    std::unique_ptr<map::fog::FogGesture> m_fogGesture;
+    std::unique_ptr<map::fog::FogOutline> m_fogOutline; // what the last drawing showed of a fog shape
+    int m_brushCells = 2;
     // Declared in this order so the commands go before what they use.
     std::unique_ptr<tokens::QtIconDialogs> m_iconDialogs;
     std::unique_ptr<tokens::CombatTrackerLink> m_trackerLink;
@@ -342,6 +363,7 @@ private:
     WindowPlaces *m_windowPlaces = nullptr;
     std::unique_ptr<TableFiles> m_tableFiles;
     std::unique_ptr<map::PictureSupply> m_pictures;
+    std::unique_ptr<map::fog::TableFog> m_fog;
     std::unique_ptr<map::ShownMapExchange> m_shownMap;
     std::unique_ptr<tokens::ShownIcons> m_shownIcons;
     std::unique_ptr<combat::TurnOrderExchange> m_turnOrderExchange;

@@ -1,6 +1,8 @@
 #include "frmMain.h"
 
 #include "app/widgets/UpDownControl.h"
+#include "map/fog/FogGesture.h"
+#include "map/fog/TableFog.h"
 #include "map/forms/MapView.h"
 #include "map/forms/MapViewController.h"
 #include "ui/DesignFont.h"
@@ -77,6 +79,14 @@ void frmMain::createMenus()
     mnuShowIcon = addNamedAction(mnuIcon, "mnuShowIcon", QStringLiteral("Shown to Players"));
     mnuShowIcon->setCheckable(true);
     mnuShowMap = addNamedAction(mnuIcon, "mnuShowMap", QStringLiteral("Show to Players"));
+
+    // On no menu: their shortcuts act in this window and on the palette.
+    mnuUndoFog = named(new QAction(QStringLiteral("Undo Fog"), this), "mnuUndoFog");
+    mnuUndoFog->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    mnuRedoFog = named(new QAction(QStringLiteral("Redo Fog"), this), "mnuRedoFog");
+    mnuRedoFog->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    addAction(mnuUndoFog);
+    addAction(mnuRedoFog);
 }
 
 void frmMain::createControls()
@@ -145,7 +155,10 @@ void frmMain::createControls()
         {[this] {
              map::MapScene scene{&m_state.markers, &m_state.icons, m_state.currentMarker.get(), m_state.ownPlayerID};
              scene.shownIcons = &m_state.shownIcons;
-             scene.overRecords = measureOverlay();
+             scene.overRecords =
+                 m_fogOutline ? static_cast<const map::MapOverlay *>(m_fogOutline.get()) : measureOverlay();
+             scene.fog = m_fog ? m_fog->sceneFog() : nullptr;
+             scene.fogForMaster = m_state.isMaster;
              return scene;
          },
          [this] { return m_layout.resizing(); }},

@@ -5,6 +5,8 @@
 #include "core/Questions.h"
 #include "map/GridMeasure.h"
 #include "map/MeasureOverlay.h"
+#include "map/fog/FogGesture.h"
+#include "map/fog/TableFog.h"
 #include "map/forms/MapView.h"
 #include "map/forms/MapViewController.h"
 #include "map/forms/frmMaplist.h"
@@ -20,6 +22,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
+#include <QStatusBar>
 
 // The main window's map: drawing, scrolling and zoom, the pointer, and the
 // marker and icon commands of the map's pop-up menu.
@@ -123,6 +126,10 @@ void frmMain::Picture1_MouseDown(Qt::MouseButtons button, QPointF position)
         mnuShowIcon->setChecked(m_state.currentIcon && m_state.currentIcon->shownToPlayers);
         mnuIcon->popup(Picture1->mapToGlobal(position.toPoint()));
     } else if (button & Qt::LeftButton) {
+        if (tokens::isFogTool(m_gesture->tool())) {
+            fogPress(position);
+            return;
+        }
         if (m_gesture->tool() != tokens::PaletteTool::None) {
             if (m_gesture->press(pointerMapPosition(position)))
                 Picture1_Paint();
@@ -136,6 +143,10 @@ void frmMain::Picture1_MouseDown(Qt::MouseButtons button, QPointF position)
 
 void frmMain::Picture1_MouseMove(QPointF position)
 {
+    if (m_fogGesture && m_fogGesture->held()) {
+        fogMove(position);
+        return;
+    }
     if (m_gesture->held()) {
         if (m_gesture->move(pointerMapPosition(position)))
             Picture1_Paint();
@@ -152,6 +163,10 @@ void frmMain::Picture1_MouseMove(QPointF position)
 
 void frmMain::Picture1_MouseUp(QPointF position)
 {
+    if (m_fogGesture && m_fogGesture->held()) {
+        fogRelease(position);
+        return;
+    }
     if (m_gesture->held()) {
         Picture1->unsetCursor();
         bool repaint = false;
@@ -199,6 +214,11 @@ void frmMain::toolChosen(tokens::PaletteTool tool)
 {
     const bool wasMeasuring = m_gesture->measured().has_value();
     m_gesture->setTool(tool);
+    if (m_fogGesture && m_fogGesture->held()) {
+        m_fogGesture->cancel();
+        m_fogOutline.reset();
+        m_fog->endPreview();
+    }
     if (wasMeasuring)
         Picture1_Paint(); // the line goes
 }
@@ -245,6 +265,103 @@ const map::MapOverlay *frmMain::measureOverlay()
     const QString label = map::GridMeasure(mapState.map10Size).label(line->from, line->to);
     m_measure = std::make_unique<map::MeasureOverlay>(line->from, line->to, label);
     return m_measure.get();
+}
+
+namespace {
+
+struct FogShape
+{
+    map::fog::FogKind kind;
+    map::fog::FogMode mode;
+};
+
+FogShape fogShape(tokens::PaletteTool tool)
+{
+    using map::fog::FogKind;
+    using map::fog::FogMode;
+    using tokens::PaletteTool;
+    switch (tool) {
+    case PaletteTool::FogRevealRect:
+        return {FogKind::rect, FogMode::reveal};
+    case PaletteTool::FogHideRect:
+        return {FogKind::rect, FogMode::hide};
+    case PaletteTool::FogRevealPolygon:
+        return {FogKind::polygon, FogMode::reveal};
+    case PaletteTool::FogHidePolygon:
+        return {FogKind::polygon, FogMode::hide};
+    case PaletteTool::FogRevealBrush:
+        return {FogKind::brush, FogMode::reveal};
+    default:
+        return {FogKind::brush, FogMode::hide};
+    }
+}
+
+} // namespace
+
+void frmMain::fogPress(QPointF position)
+{
+    const QString why = m_fog->whyNoTools();
+    if (!why.isEmpty()) {
+        statusBar()->showMessage(why);
+        return;
+    }
+    if (!m_fogGesture)
+        m_fogGesture = std::make_unique<map::fog::FogGesture>();
+    const FogShape shape = fogShape(m_gesture->tool());
+    // map10Size is two grid cells. A click alone paints one dab; the stroke
+    // follows the pointer.
+    if (const auto dab = m_fogGesture->press(shape.kind, shape.mode, pointerMapPosition(position),
+                                             map::fog::brushDiameter(m_brushCells, map10Size / 2)))
+        m_fog->preview(*dab);
+    else
+        fogMove(position);
+}
+
+void frmMain::fogMove(QPointF position)
+{
+    if (const auto stretch = m_fogGesture->move(pointerMapPosition(position))) {
+        m_fog->preview(*stretch); // repaints
+        return;
+    }
+    if (m_fogGesture->kind() != map::fog::FogKind::brush) {
+        m_fogOutline =
+            std::make_unique<map::fog::FogOutline>(m_fogGesture->kind(), m_fogGesture->mode(), m_fogGesture->path());
+        Picture1_Paint();
+    }
+}
+
+void frmMain::fogRelease(QPointF position)
+{
+    const auto step = m_fogGesture->release(pointerMapPosition(position));
+    m_fogOutline.reset();
+    // Either repaints: the finished step replaces the stroke's preview.
+    if (!step || !m_fog->apply(*step))
+        m_fog->endPreview();
+    Picture1_Paint();
+}
+
+void frmMain::fogWholeMap(bool hide)
+{
+    const QString why = m_fog->whyNoTools();
+    if (!why.isEmpty()) {
+        statusBar()->showMessage(why);
+        return;
+    }
+    m_fog->apply(map::fog::wholeMap(hide ? map::fog::FogMode::hide : map::fog::FogMode::reveal));
+}
+
+void frmMain::undoFog()
+{
+    if (m_fogGesture && m_fogGesture->held())
+        return; // a stroke under way ends first
+    m_fog->undo();
+}
+
+void frmMain::redoFog()
+{
+    if (m_fogGesture && m_fogGesture->held())
+        return;
+    m_fog->redo();
 }
 
 } // namespace vellmar::app

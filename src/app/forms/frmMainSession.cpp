@@ -163,6 +163,7 @@ bool frmMain::beginSession(bool hosting)
     if (hosting && !m_state.isMaster)
         qCWarning(lcApp, "hosting as player %d, but the transport did not make it the master", m_state.ownPlayerID);
     setWindowTitle(m_state.userName + (m_state.isMaster ? u" (Master)" : u" (Player)"));
+    offerFogTools();
     RefreshPlayerList();
     txtInput->setEnabled(true);
     btnPartyChat->setEnabled(true);

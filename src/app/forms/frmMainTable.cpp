@@ -5,6 +5,7 @@
 #include "combat/forms/frmCombat.h"
 #include "combat/forms/frmShownTurnOrder.h"
 #include "core/Questions.h"
+#include "map/fog/TableFog.h"
 #include "map/forms/MapViewController.h"
 #include "map/forms/frmMaplist.h"
 #include "map/sharing/LocalPictureSupply.h"
@@ -51,12 +52,16 @@ frmMain::PictureSupplyFactory frmMain::sessionPictureSupply(const QString &cache
 void frmMain::createTableSharing()
 {
     m_pictures = m_pictureSupplyFactory(m_state, m_dispatcher);
+    m_fog = std::make_unique<map::fog::TableFog>(m_state, mapState, [this] { Picture1_Paint(); });
     m_shownMap =
         std::make_unique<map::ShownMapExchange>(m_state, mapState, *m_pictures,
                                                 map::ShownMapExchange::Hooks{
                                                     [this](const QString &line) { Display(line); },
                                                     [this](const QString &text) { statusBar()->showMessage(text); },
-                                                    [this] { m_mapView->mapReplaced(); },
+                                                    [this] {
+                                                        m_mapView->mapReplaced();
+                                                        m_fog->shownMapArrived();
+                                                    },
                                                 });
     m_shownIcons = std::make_unique<tokens::ShownIcons>(m_state, [this] { Picture1_Paint(); });
     m_turnOrderExchange = std::make_unique<combat::TurnOrderExchange>(m_state);
@@ -72,6 +77,7 @@ void frmMain::routeTableSharing()
     m_shownMap->route(m_dispatcher);
     m_shownIcons->route(m_dispatcher);
     m_turnOrderExchange->route(m_dispatcher);
+    m_fog->route(m_dispatcher);
     // A player who resumes keeps its place and gets what it missed from the
     // host; one whose resume came too late is out and comes back as a new
     // player, so a join is the one moment to send the table.
@@ -86,6 +92,7 @@ void frmMain::sendTableTo(std::int32_t playerId)
     m_markers->sendMarkersTo(playerId);
     m_shownIcons->sendTo(playerId);
     m_turnOrderExchange->sendTo(playerId);
+    m_fog->sendTo(playerId); // after the map it covers
 }
 
 void frmMain::offerShowToPlayers()
@@ -134,6 +141,7 @@ void frmMain::mnuShowMap_Click()
         m_questions.tell(problem);
         return;
     }
+    m_fog->mapShown();
     Display(QStringLiteral("Showing the map \"%1\" to the players").arg(m_state.shownMap->name));
 }
 

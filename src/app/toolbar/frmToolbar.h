@@ -8,7 +8,9 @@
 
 class QAction;
 class QActionGroup;
+class QLabel;
 class QPushButton;
+class QSpinBox;
 class QToolBar;
 
 namespace vellmar::app {
@@ -23,13 +25,28 @@ public:
     explicit frmToolbar(QWidget *parent = nullptr);
     ~frmToolbar() override;
 
-    // Fog tools join after these, below a separator.
     static constexpr int buttonCount = 3;
+    static constexpr int fogButtonCount = 6;
 
     QToolBar *Toolbar1;
     // Index 0 here is button 1 of the palette.
     std::array<QAction *, buttonCount> Buttons{};
     QPushButton *btnClose;
+
+    // The master's fog tools below the others, hidden until showFogTools:
+    // reveal and hide by rectangle, polygon and brush, the commands on the
+    // whole map, undo and redo, and the brush size in grid cells.
+    QToolBar *FogToolbar;
+    std::array<QAction *, fogButtonCount> FogButtons{};
+    QAction *HideAll;
+    QAction *RevealAll;
+    QAction *UndoFog;
+    QAction *RedoFog;
+    QLabel *lblBrush;
+    QSpinBox *BrushCells;
+    // A player's palette has no fog tools; a pressed one is released.
+    void showFogTools(bool shown);
+    bool fogToolsShown() const { return m_fogShown; }
 
     // The pressed tool, or None when the click released it.
     tokens::PaletteTool tool() const;
@@ -37,6 +54,10 @@ public:
 
 Q_SIGNALS:
     void toolChosen(vellmar::tokens::PaletteTool tool);
+    void hideAllClicked();
+    void revealAllClicked();
+    void undoFogClicked();
+    void redoFogClicked();
 
 protected:
     // Closing puts the plain pointer back: the window goes with its tools.
@@ -44,9 +65,12 @@ protected:
 
 private:
     void createToolbar();
+    void createFogTools();
+    void placeControls();
     void btnClose_Click();
 
     QActionGroup *m_toolGroup;
+    bool m_fogShown = false;
 };
 
 } // namespace vellmar::app

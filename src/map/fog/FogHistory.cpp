@@ -3,6 +3,7 @@
 #include "session/protocol/WireBytes.h"
 
 #include <climits>
+#include <utility>
 
 namespace vellmar::map::fog {
 
@@ -13,6 +14,12 @@ constexpr std::uint8_t kFormatVersion = 1;
 constexpr std::uint32_t kMaxRunBytes = 2 * FogMask::kMaxCells * FogMask::kMaxCells + 16;
 
 } // namespace
+
+FogHistory::FogHistory(FogMask start) : m_mask(std::move(start))
+{
+    if (!m_mask.isNull())
+        m_snapshots.emplace(0, m_mask.cells());
+}
 
 void FogHistory::reset(QSize picture)
 {

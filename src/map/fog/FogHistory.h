@@ -28,6 +28,8 @@ public:
 
     FogHistory() = default;
     explicit FogHistory(QSize picture) { reset(picture); }
+    // Starts from these cells with no steps, as a fog read from a file.
+    explicit FogHistory(FogMask start);
     // A new picture, everything revealed, no steps.
     void reset(QSize picture);
 

@@ -33,10 +33,9 @@ bool ToolGesture::press(QPoint mapPosition)
         if (m_records.currentMarker)
             m_pointer.beginDrag(mapPosition);
         return false;
-    case PaletteTool::None:
+    default: // the plain pointer; the fog tools are the window's
         return false;
     }
-    return false;
 }
 
 bool ToolGesture::move(QPoint mapPosition)
@@ -86,8 +85,7 @@ ToolRequest ToolGesture::release(QPoint mapPosition, bool &repaint)
         else if (mayRemoveMarker(*m_records.currentMarker, self))
             request.kind = ToolRequest::Kind::RemoveMarker;
         break;
-    case PaletteTool::Measure:
-    case PaletteTool::None:
+    default:
         break;
     }
     return request;
