@@ -83,7 +83,7 @@ QString writeSampleContent(const QString &folder)
         QStringLiteral(";   mapname=<name shown in the list>    mapfile=<picture file in this folder>"),
         QStringLiteral(";   map10size=<twice the grid cell size in picture pixels, may have decimals>"),
         QStringLiteral(";   map10offsetX=<minus the x of the first vertical grid line>  map10offsetY=<likewise for y>"),
-        QStringLiteral("; Every player needs the same index and pictures for map positions to agree."),
+        QStringLiteral("; A map the game master shows reaches every player; one loaded from this list is yours alone."),
         QString(),
     };
     if (const QString error = save(mapIndexText(remarks, entries), root.filePath(QStringLiteral("map/mapindex.txt")));
