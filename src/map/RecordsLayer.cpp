@@ -58,6 +58,10 @@ void drawHugeDisc(QPainter &painter, QPointF centre, double radius, QColor fill,
     }
 }
 
+// Most texts are the very strings seen last time; comparing where they point
+// spares reading their letters.
+bool sameText(const QString &a, const QString &b) { return a.isSharedWith(b) || a == b; }
+
 } // namespace
 
 bool RecordHiding::hidesSpot(std::int32_t mapX, std::int32_t mapY) const
@@ -107,7 +111,7 @@ bool RecordsLayer::unchanged(const ViewInput &view, const table::IconCollection 
         icons->forEach([&](const table::CIcon &icon) {
             const IconInput &was = m_icons[i++];
             same = same && was.mapX == icon.mapX && was.mapY == icon.mapY && was.size == icon.size
-                   && was.damage == icon.damage && was.maxHealth == icon.maxHealth && was.name == icon.name;
+                   && was.damage == icon.damage && was.maxHealth == icon.maxHealth && sameText(was.name, icon.name);
         });
     }
     i = 0;
@@ -116,8 +120,8 @@ bool RecordsLayer::unchanged(const ViewInput &view, const table::IconCollection 
             return false;
         markers->forEach([&](const table::CMarker &marker) {
             const MarkerInput &was = m_markers[i++];
-            same = same && was.mapX == marker.mapX && was.mapY == marker.mapY && was.info == marker.info
-                   && was.player == marker.player && was.userID == marker.UserID;
+            same = same && was.mapX == marker.mapX && was.mapY == marker.mapY && sameText(was.info, marker.info)
+                   && sameText(was.player, marker.player) && was.userID == marker.UserID;
         });
     }
     return same;
@@ -131,27 +135,46 @@ void RecordsLayer::rebuild(const ViewInput &view, const ViewGeometry &geometry, 
     m_settled = false;
     m_items.clear();
     m_images.clear();
-    m_icons.clear();
-    m_markers.clear();
     m_view = view;
     m_hadIcons = icons != nullptr;
     m_hadMarkers = markers != nullptr;
     const QRect viewRect(0, 0, geometry.viewWidth, geometry.viewHeight);
     const bool rawTarget = rawWritable(view.format);
+    // The kept inputs are updated in place: a text that stays keeps its
+    // label size.
+    m_icons.resize(icons ? icons->size() : 0);
     if (icons) {
-        m_icons.reserve(icons->size());
+        std::size_t i = 0;
         icons->forEach([&](const table::CIcon &icon) {
-            m_icons.push_back({icon.mapX, icon.mapY, icon.size, icon.damage, icon.maxHealth, icon.name});
+            IconInput &kept = m_icons[i++];
+            kept.mapX = icon.mapX;
+            kept.mapY = icon.mapY;
+            kept.size = icon.size;
+            kept.damage = icon.damage;
+            kept.maxHealth = icon.maxHealth;
+            if (!sameText(kept.name, icon.name)) {
+                kept.name = icon.name;
+                kept.nameBox = {};
+            }
             if (!hiding.hidesSpot(icon.mapX, icon.mapY))
-                addIcon(icon, geometry, viewRect, rawTarget);
+                addIcon(icon, kept, geometry, viewRect, rawTarget);
         });
     }
+    m_markers.resize(markers ? markers->size() : 0);
     if (markers) {
-        m_markers.reserve(markers->size());
+        std::size_t i = 0;
         markers->forEach([&](const table::CMarker &marker) {
-            m_markers.push_back({marker.mapX, marker.mapY, marker.info, marker.player, marker.UserID});
+            MarkerInput &kept = m_markers[i++];
+            kept.mapX = marker.mapX;
+            kept.mapY = marker.mapY;
+            kept.userID = marker.UserID;
+            if (!sameText(kept.info, marker.info) || !sameText(kept.player, marker.player)) {
+                kept.info = marker.info;
+                kept.player = marker.player;
+                kept.labelBox[0] = kept.labelBox[1] = {};
+            }
             if (!hiding.hidesMarker(marker))
-                addMarker(marker, geometry, viewRect, rawTarget);
+                addMarker(marker, kept, geometry, viewRect, rawTarget);
         });
     }
     m_opaqueFrom = m_items.size();
@@ -162,7 +185,8 @@ void RecordsLayer::rebuild(const ViewInput &view, const ViewGeometry &geometry, 
     m_valid = true;
 }
 
-void RecordsLayer::addIcon(const table::CIcon &icon, const ViewGeometry &geometry, const QRect &view, bool rawTarget)
+void RecordsLayer::addIcon(const table::CIcon &icon, IconInput &kept, const ViewGeometry &geometry, const QRect &view,
+                           bool rawTarget)
 {
     const auto position = geometry.viewPixel(icon.mapX, icon.mapY);
     if (!position)
@@ -180,14 +204,16 @@ void RecordsLayer::addIcon(const table::CIcon &icon, const ViewGeometry &geometr
     // says whose it is.
     if (icon.name.isEmpty())
         return;
-    const NameLabel &name = m_labels.nameLabel(icon.name);
-    const QPoint topLeft(position->x() - name.image.width() / 2, position->y() - name.image.height() / 2);
+    LabelBox &box = kept.nameBox;
+    if (!box.known)
+        box = {m_labels.nameLabel(icon.name).image, 0, 0, true};
+    const QPoint topLeft(position->x() - box.image.width() / 2, position->y() - box.image.height() / 2);
     // Its letters are smoothed: they are blended, not copied.
-    addImage(name.image, topLeft, Item::Kind::Blend, view, rawTarget);
+    addImage(box.image, topLeft, Item::Kind::Blend, view, rawTarget);
 }
 
-void RecordsLayer::addMarker(const table::CMarker &marker, const ViewGeometry &geometry, const QRect &view,
-                             bool rawTarget)
+void RecordsLayer::addMarker(const table::CMarker &marker, MarkerInput &kept, const ViewGeometry &geometry,
+                             const QRect &view, bool rawTarget)
 {
     const double z = geometry.z;
     const double dotRadius = 2 * z;
@@ -199,11 +225,16 @@ void RecordsLayer::addMarker(const table::CMarker &marker, const ViewGeometry &g
     if (QRectF(view).intersects(around(pixelCentre(*position), dotRadius, 1.0)))
         addDisc(*position, dotRadius, Qt::white, view, rawTarget);
 
-    const MarkerLabel &label = m_labels.markerLabel(marker.info, marker.player, (x & 1) != 0);
-    const auto ty = core::roundToInt32(y - 4 * z - 2.0 * label.textHeight);
+    const bool oddX = (x & 1) != 0;
+    LabelBox &box = kept.labelBox[oddX ? 1 : 0];
+    if (!box.known) {
+        const MarkerLabel &label = m_labels.markerLabel(marker.info, marker.player, oddX);
+        box = {label.image, label.left, label.textHeight, true};
+    }
+    const auto ty = core::roundToInt32(y - 4 * z - 2.0 * box.textHeight);
     if (!ty)
         return;
-    addImage(label.image, QPoint(x + label.left, *ty - 1), Item::Kind::Copy, view, rawTarget);
+    addImage(box.image, QPoint(x + box.left, *ty - 1), Item::Kind::Copy, view, rawTarget, true);
 }
 
 void RecordsLayer::addDisc(QPoint centre, double radius, QColor fill, const QRect &view, bool rawTarget)
@@ -217,17 +248,19 @@ void RecordsLayer::addDisc(QPoint centre, double radius, QColor fill, const QRec
              sprite.sharp ? Item::Kind::Mask : Item::Kind::Blend, view, rawTarget);
 }
 
-void RecordsLayer::addImage(const QImage &image, QPoint topLeft, Item::Kind rawKind, const QRect &view, bool rawTarget)
+void RecordsLayer::addImage(const QImage &image, QPoint topLeft, Item::Kind rawKind, const QRect &view, bool rawTarget,
+                            bool keptByRecord)
 {
     if (!view.intersects(QRect(topLeft, image.size())))
         return;
     const Item::Kind kind = rawTarget ? rawKind : Item::Kind::Blend;
-    m_images.push_back(image);
-    const QImage &kept = m_images.back();
+    // A blended item is drawn from m_images; a copied one reads only pixels.
+    if (kind == Item::Kind::Blend || !keptByRecord)
+        m_images.push_back(image);
     m_items.push_back({kind,
                        QRect(topLeft, image.size()),
-                       reinterpret_cast<const QRgb *>(kept.constBits()),
-                       kept.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb)),
+                       reinterpret_cast<const QRgb *>(image.constBits()),
+                       image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb)),
                        m_images.size() - 1,
                        {},
                        0,

@@ -75,20 +75,29 @@ private:
     };
     // What one record contributed to the list; the list stays valid while
     // every record still reads the same.
+    // Each record keeps its label while its text stays the same, so a new
+    // list (zoomed out and scrolling, one per repaint) neither looks labels
+    // up by their text nor needs them to tell whether they show.
+    struct LabelBox
+    {
+        QImage image;
+        int left = 0, textHeight = 0;
+        bool known = false;
+    };
     struct IconInput
     {
         std::int32_t mapX, mapY, size;
         std::int16_t damage, maxHealth; // the colour follows from these
         QString name;
-        bool operator==(const IconInput &) const = default;
+        LabelBox nameBox;
     };
     struct MarkerInput
     {
         std::int32_t mapX, mapY;
         QString info;
         QString player;
-        std::int32_t userID; // whether fog hides it depends on whose it is
-        bool operator==(const MarkerInput &) const = default;
+        std::int32_t userID;  // whether fog hides it depends on whose it is
+        LabelBox labelBox[2]; // at even and odd x
     };
     struct ViewInput
     {
@@ -113,10 +122,15 @@ private:
                    const table::MarkerCollection *markers) const;
     void rebuild(const ViewInput &view, const ViewGeometry &geometry, const table::IconCollection *icons,
                  const table::MarkerCollection *markers, const RecordHiding &hiding);
-    void addIcon(const table::CIcon &icon, const ViewGeometry &geometry, const QRect &view, bool rawTarget);
-    void addMarker(const table::CMarker &marker, const ViewGeometry &geometry, const QRect &view, bool rawTarget);
+    void addIcon(const table::CIcon &icon, IconInput &kept, const ViewGeometry &geometry, const QRect &view,
+                 bool rawTarget);
+    void addMarker(const table::CMarker &marker, MarkerInput &kept, const ViewGeometry &geometry, const QRect &view,
+                   bool rawTarget);
     void addDisc(QPoint centre, double radius, QColor fill, const QRect &view, bool rawTarget);
-    void addImage(const QImage &image, QPoint topLeft, Item::Kind rawKind, const QRect &view, bool rawTarget);
+    // `keptByRecord`: the picture stays alive in a record's LabelBox until the
+    // next new list, so the list need not hold it too.
+    void addImage(const QImage &image, QPoint topLeft, Item::Kind rawKind, const QRect &view, bool rawTarget,
+                  bool keptByRecord = false);
     void replay(QImage &target);
     void replayOpaque(QImage &target);
     void settle(const QImage &target);
