@@ -46,13 +46,31 @@ Peer::Peer(const TransportSettings &settings, core::Questions *questions)
     connect(m_transport.get(), &SessionTransport::receiveEvent, this, &Peer::drain);
 }
 
+std::optional<PlayerId> openSession(TcpSessionTransport &transport, const SessionDescription &desc, OpenMode mode,
+                                    const QString &name)
+{
+    if (!transport.InitializeConnection(transport.GetDPEnumConnections().last().address) || !transport.Open(desc, mode))
+        return std::nullopt;
+    transport.CreateEvent();
+    return transport.CreatePlayer(name);
+}
+
+std::optional<PlayerId> openOnLoopback(TcpSessionTransport &transport, OpenMode mode, std::uint16_t port,
+                                       const QString &name)
+{
+    SessionDescription desc = transport.CreateSessionData();
+    desc.guidApplication = kGuid;
+    desc.sessionName = QStringLiteral("TestTable");
+    desc.maxPlayers = 99;
+    desc.flags = kFlags;
+    desc.hostAddress = QStringLiteral("127.0.0.1");
+    desc.hostPort = port;
+    return openSession(transport, desc, mode, name);
+}
+
 bool Peer::open(const SessionDescription &desc, OpenMode mode, const QString &name)
 {
-    auto &t = *m_transport;
-    if (!t.InitializeConnection(t.GetDPEnumConnections().last().address) || !t.Open(desc, mode))
-        return false;
-    t.CreateEvent();
-    const auto id = t.CreatePlayer(name);
+    const auto id = openSession(*m_transport, desc, mode, name);
     m_id = id.value_or(0);
     return id.has_value();
 }

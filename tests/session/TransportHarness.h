@@ -29,6 +29,14 @@ struct Event
 
 TransportSettings fastSettings();
 
+// Hosts (Create) or joins (Join) a test session on 127.0.0.1:port and
+// creates the player: its id, or none when a step fails.
+std::optional<PlayerId> openOnLoopback(TcpSessionTransport &transport, OpenMode mode, std::uint16_t port,
+                                       const QString &name);
+// The same with a session description of one's own.
+std::optional<PlayerId> openSession(TcpSessionTransport &transport, const SessionDescription &desc, OpenMode mode,
+                                    const QString &name);
+
 // Bulk data in tests travels as application messages of this type whose text
 // is "<tag>|" followed by padding; only the tag is kept on receipt.
 constexpr std::int32_t kBulkType = 1001;

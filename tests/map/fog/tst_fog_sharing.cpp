@@ -55,25 +55,14 @@ public:
 
     bool open(session::OpenMode mode, std::uint16_t port, const QString &name)
     {
-        session::SessionDescription desc = transport->CreateSessionData();
-        desc.guidApplication = session::testing::kGuid;
-        desc.sessionName = QStringLiteral("Fog");
-        desc.maxPlayers = 99;
-        desc.flags = session::testing::kFlags;
-        desc.hostAddress = QStringLiteral("127.0.0.1");
-        desc.hostPort = port;
-        auto &t = *transport;
-        if (!t.InitializeConnection(t.GetDPEnumConnections().last().address) || !t.Open(desc, mode))
-            return false;
-        t.CreateEvent();
-        const auto id = t.CreatePlayer(name);
+        const auto id = session::testing::openOnLoopback(*transport, mode, port, name);
         if (!id)
             return false;
         table.inSession = true;
         table.ownPlayerID = *id;
         table.masterPlayerID = 1;
         table.isMaster = *id == 1;
-        sender = std::make_unique<LosingSender>(std::make_unique<session::TransportSender>(t, *id));
+        sender = std::make_unique<LosingSender>(std::make_unique<session::TransportSender>(*transport, *id));
         table.sender = sender.get();
         return true;
     }

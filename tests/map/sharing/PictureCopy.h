@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TransportHarness.h"
 #include "map/sharing/PictureExchange.h"
 #include "session/binding/Dispatcher.h"
 #include "session/binding/TransportSender.h"
@@ -16,8 +17,6 @@
 // One copy of the program as far as pictures go: a transport on loopback,
 // the dispatcher, a cache and a map folder of its own, and the exchange.
 namespace vellmar::map::testing {
-
-inline const QString kGuid = QStringLiteral("{12332123-5544-6546-4332-112344334334}");
 
 inline QByteArray randomBytes(qint64 size, quint32 seed)
 {
@@ -106,25 +105,14 @@ public:
 
     bool open(session::OpenMode mode, std::uint16_t port, const QString &name)
     {
-        session::SessionDescription desc = transport->CreateSessionData();
-        desc.guidApplication = kGuid;
-        desc.sessionName = QStringLiteral("Pictures");
-        desc.maxPlayers = 99;
-        desc.flags = 8196; // the program's flags: another player takes over as host
-        desc.hostAddress = QStringLiteral("127.0.0.1");
-        desc.hostPort = port;
-        auto &t = *transport;
-        if (!t.InitializeConnection(t.GetDPEnumConnections().last().address) || !t.Open(desc, mode))
-            return false;
-        t.CreateEvent();
-        const auto id = t.CreatePlayer(name);
+        const auto id = session::testing::openOnLoopback(*transport, mode, port, name);
         if (!id)
             return false;
         table.inSession = true;
         table.ownPlayerID = *id;
         table.masterPlayerID = 1;
         table.isMaster = *id == 1;
-        sender = std::make_unique<TestSender>(std::make_unique<session::TransportSender>(t, *id));
+        sender = std::make_unique<TestSender>(std::make_unique<session::TransportSender>(*transport, *id));
         table.sender = sender.get();
         return true;
     }
