@@ -19,9 +19,12 @@ std::optional<QString> ScriptedQuestions::askSecret(const QString &, const QStri
     askedSecrets << prompt;
     if (secretAnswers.empty())
         return QString();
-    auto answer = secretAnswers.front();
+    // Built from a plain string: copying the optional itself trips a false
+    // may-be-uninitialized warning in optimised builds.
+    const bool given = secretAnswers.front().has_value();
+    const QString text = secretAnswers.front().value_or(QString());
     secretAnswers.pop_front();
-    return answer;
+    return given ? std::optional<QString>(text) : std::nullopt;
 }
 
 void ScriptedQuestions::tell(const QString &message)
