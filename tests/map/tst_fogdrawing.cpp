@@ -162,6 +162,24 @@ private Q_SLOTS:
         QCOMPARE(scene.paint(painted, Viewer::master, QImage::Format_RGB888), master);
     }
 
+    // The shade is worked out several pixels at a time where the processor
+    // allows; it must still be exactly what a painter makes of every channel
+    // value, whatever the run's length.
+    void theMastersShadeIsThePaintersAtEveryChannelValue()
+    {
+        FoggedScene scene(6, 0, 0);
+        for (int y = 0; y < 300; ++y)
+            for (int x = 0; x < 400; ++x)
+                scene.state.picture.setPixel(x, y, qRgb((x + y) & 0xFF, (x * 3 + y * 7) & 0xFF, (x * 11 + y) & 0xFF));
+        scene.mask.apply(fog::wholeMap(FogMode::hide));
+        for (int k = 0; k < 16; ++k)
+            scene.mask.apply(fog::rectangle(QRectF(45 + 19 * k, 0, 1 + k % 9, 300), FogMode::reveal));
+        MapRenderer renderer;
+        const QImage master = scene.paint(renderer, Viewer::master);
+        QCOMPARE(scene.paint(renderer, Viewer::master, QImage::Format_RGB888), master);
+        QVERIFY(master != scene.paint(renderer, Viewer::noFog));
+    }
+
     void recordsOnFoggedSpotsAreLeftOutForPlayers_data()
     {
         QTest::addColumn<int>("step");
