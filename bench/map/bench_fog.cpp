@@ -1,11 +1,11 @@
 // What fog costs on an 8192 x 8192 map: applying a brush stroke to the mask,
-// bringing the overlays up to date after it, an undo, and drawing the
-// player's overlay over a 1920 x 1080 view at several scales.
+// one mouse move of a stroke, an undo, the hidden-spot checks that drawing
+// records makes, and the size of the fog a late joiner gets. Drawing the fog
+// is timed with the rest of the view by bench_maprender.
 // Usage: bench_fog [--rounds N]
 #include "map/fog/FogHistory.h"
 
-#include <QGuiApplication>
-#include <QPainter>
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <chrono>
@@ -53,7 +53,7 @@ QList<QPointF> stroke(int points, int seed)
 
 int main(int argc, char **argv)
 {
-    QGuiApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     int rounds = 15;
     const QStringList args = app.arguments();
     if (const auto at = args.indexOf(QStringLiteral("--rounds")); at >= 0 && at + 1 < args.size())
@@ -77,40 +77,17 @@ int main(int argc, char **argv)
                 for (const FogStep &step : prepared)
                     history.push(step);
             });
-        // One mouse move: a step of 2 points, then the overlays brought up to date.
+        // One mouse move: a step of 2 points.
         QList<FogStep> single;
         const double move = timeIt(
             rounds, [&] { single = brushStroke(stroke(2, ++seed), brushDiameter(cells, gridCell), FogMode::reveal); },
-            [&] {
-                history.push(single.front());
-                history.mask().overlay(false);
-                history.mask().overlay(true);
-            });
-        std::printf("brush %.0f grid cells: 400-point stroke %.3f ms; one mouse move with both overlays %.3f ms\n",
-                    cells, apply, move);
+            [&] { history.push(single.front()); });
+        std::printf("brush %.0f grid cells: 400-point stroke %.3f ms; one mouse move %.3f ms\n", cells, apply, move);
     }
 
-    const double fullOverlay = timeIt(
-        rounds, [&] { history.push(wholeMap(FogMode::hide)); }, [&] { history.mask().overlay(false); });
     const double undo = timeIt(
-        rounds,
-        [&] {
-            history.mask().overlay(false);
-            history.push(wholeMap(FogMode::reveal));
-        },
-        [&] { history.undo(); });
-    const double undoOverlay = timeIt(
-        rounds,
-        [&] {
-            history.redo();
-            history.mask().overlay(false);
-        },
-        [&] {
-            history.undo();
-            history.mask().overlay(false);
-        });
-    std::printf("whole player overlay rebuilt %.3f ms; undo %.3f ms; undo with overlay %.3f ms\n", fullOverlay, undo,
-                undoOverlay);
+        rounds, [&] { history.push(wholeMap(FogMode::reveal)); }, [&] { history.undo(); });
+    std::printf("undo of a whole-map step %.3f ms\n", undo);
 
     volatile int hidden = 0;
     const double hides = timeIt(
@@ -122,21 +99,5 @@ int main(int argc, char **argv)
     std::printf("10,000 hidesRect(40x40 px) %.3f ms; state for a late joiner %lld bytes\n", hides,
                 qlonglong(history.toBytes().size()));
 
-    // The player's overlay scaled over a full-HD view, without smoothing.
-    QImage view(1920, 1080, QImage::Format_RGB32);
-    const QImage &overlay = history.mask().overlay(false);
-    for (const double scale : {0.125, 0.5, 1.0, 2.0}) {
-        const double draw = timeIt(
-            rounds, [&] { view.fill(Qt::white); },
-            [&] {
-                QPainter p(&view);
-                p.scale(scale, scale);
-                const QRectF visible = QRectF(0, 0, 1920 / scale, 1080 / scale) & QRectF(0, 0, kMapSide, kMapSide);
-                const int c = history.mask().cellSize();
-                const QRectF source(visible.x() / c, visible.y() / c, visible.width() / c, visible.height() / c);
-                p.drawImage(visible, overlay, source);
-            });
-        std::printf("player overlay drawn over the view at scale %.3f: %.3f ms\n", scale, draw);
-    }
     return 0;
 }

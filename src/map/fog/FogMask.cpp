@@ -59,8 +59,6 @@ void FogMask::markDirty(const QRect &cellRect)
 {
     if (cellRect.isEmpty())
         return;
-    for (Overlay &o : m_overlays)
-        o.dirty |= cellRect;
     static std::atomic<quint64> lastRevision{0};
     m_newest = (m_newest + 1) % kRememberedChanges;
     m_changes[size_t(m_newest)] = {m_revision, cellRect};
@@ -250,27 +248,6 @@ qsizetype FogMask::hiddenCells() const
         count += std::count(row, row + m_cells.width(), kHidden);
     }
     return count;
-}
-
-const QImage &FogMask::overlay(bool master) const
-{
-    Overlay &o = m_overlays[master ? 1 : 0];
-    if (isNull())
-        return o.image;
-    if (o.image.size() != m_cells.size()) {
-        o.image = QImage(m_cells.size(), QImage::Format_ARGB32_Premultiplied);
-        o.dirty = m_cells.rect();
-    }
-    const QRgb colour = master ? kMasterShade : kPlayerFog;
-    const QRect dirty = o.dirty & m_cells.rect();
-    for (int y = dirty.top(); y <= dirty.bottom(); ++y) {
-        const uchar *in = m_cells.constScanLine(y);
-        auto *out = reinterpret_cast<QRgb *>(o.image.scanLine(y));
-        for (int x = dirty.left(); x <= dirty.right(); ++x)
-            out[x] = in[x] ? colour : 0;
-    }
-    o.dirty = QRect();
-    return o.image;
 }
 
 void FogMask::setCells(const QImage &cells)

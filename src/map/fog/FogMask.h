@@ -54,13 +54,6 @@ public:
     bool hidesRect(const QRectF &pictureRect) const;
     qsizetype hiddenCells() const;
 
-    // One pixel per cell, ARGB32 premultiplied: hidden cells in kPlayerFog
-    // (player) or kMasterShade (master), revealed ones transparent. Scale it
-    // over the picture by cellSize(); draw the player's without smooth
-    // filtering, which would let half a cell of hidden picture show through
-    // at the edges. Rebuilt only in the cells changed since the last call.
-    const QImage &overlay(bool master) const;
-
     // Every change of cells gets a number that no other change of any mask
     // has, so whoever draws a mask can tell whether it (or a copy of it)
     // still reads as when last drawn. 0 for a mask without a picture.
@@ -69,7 +62,7 @@ public:
     // the whole mask when it is not among this mask's recent changes.
     QRect changedSince(quint64 revision) const;
 
-    // Replaces every cell (undo); the overlays follow on their next call.
+    // Replaces every cell (undo).
     void setCells(const QImage &cells);
 
     // Run lengths of the cells row by row, alternately revealed and hidden
@@ -92,12 +85,6 @@ private:
     QSize m_picture;
     int m_cell = 2;
     QImage m_cells;
-    struct Overlay
-    {
-        QImage image;
-        QRect dirty;
-    };
-    mutable Overlay m_overlays[2];
     struct Change
     {
         quint64 before = 0; // the revision it followed

@@ -173,27 +173,6 @@ private Q_SLOTS:
         QVERIFY(!mask.hidesRect(QRectF(20, 19, 0, 0)));
     }
 
-    // Overlays updated step by step match overlays built at once.
-    void overlaysFollowEveryStep()
-    {
-        FogMask live(kPicture);
-        QCOMPARE(live.overlay(false).pixel(0, 0), 0u);
-        live.overlay(true);
-        QList<FogStep> steps = {hideAll(),
-                                {FogKind::rect, FogMode::reveal, 0, {QPoint(10, 10), QPoint(60, 40)}},
-                                brush({QPoint(30, 20), QPoint(40, 25)}, 6, FogMode::hide)};
-        for (const FogStep &step : steps) {
-            live.apply(step);
-            live.overlay(false);
-        }
-        const FogMask fresh = rebuilt(steps, steps.size());
-        QCOMPARE(live.overlay(false), fresh.overlay(false));
-        QCOMPARE(live.overlay(true), fresh.overlay(true));
-        QCOMPARE(live.overlay(false).pixel(0, 0), FogMask::kPlayerFog);
-        QCOMPARE(live.overlay(true).pixel(0, 0), FogMask::kMasterShade);
-        QCOMPARE(live.overlay(true).pixel(10, 10), 0u);
-    }
-
     // What a drawing cache asks: every cell that differs from an earlier
     // revision lies in what changedSince gives for it.
     void changedSinceCoversEveryChangedCell()
