@@ -70,6 +70,23 @@ void addRecords(table::MarkerCollection &markers, table::IconCollection &icons)
     }
 }
 
+// The whole map's view at a zoom step, scrolled for frame `frame` when
+// scrolling: each frame then shows another part of the map.
+ViewGeometry viewAt(int step, bool scrolling, int frame)
+{
+    ViewGeometry geometry;
+    geometry.pictureWidth = mapSide;
+    geometry.pictureHeight = mapSide;
+    geometry.viewWidth = viewWidth;
+    geometry.viewHeight = viewHeight;
+    geometry.z = zoomFactor(step, 1, 11);
+    if (scrolling) {
+        geometry.hs = -mapSide / 2 + (frame * 37) % mapSide;
+        geometry.vs = -mapSide / 2 + (frame * 23) % mapSide;
+    }
+    return geometry;
+}
+
 // Hidden but for rooms joined by winding corridors: about half the map.
 fog::FogMask makeFog()
 {
@@ -163,12 +180,8 @@ int main(int argc, char **argv)
         if (onlyStep != 0 && step != onlyStep)
             continue;
         for (bool scrolling : {false, true}) {
-            ViewGeometry geometry;
-            geometry.pictureWidth = mapSide;
-            geometry.pictureHeight = mapSide;
-            geometry.viewWidth = viewWidth;
-            geometry.viewHeight = viewHeight;
-            geometry.z = state.zoom = zoomFactor(step, 1, 11);
+            ViewGeometry geometry = viewAt(step, scrolling, 0);
+            state.zoom = geometry.z;
             // A fresh renderer, prepared as a map load prepares it, so the
             // first frame shows the cost of empty label and disc caches.
             MapRenderer fresh;
@@ -181,10 +194,7 @@ int main(int argc, char **argv)
             std::vector<double> pictureCpuTimes;
             double first = 0;
             for (int frame = 0; frame <= frames; ++frame) {
-                if (scrolling) {
-                    geometry.hs = -mapSide / 2 + (frame * 37) % mapSide;
-                    geometry.vs = -mapSide / 2 + (frame * 23) % mapSide;
-                }
+                geometry = viewAt(step, scrolling, frame);
                 auto start = Clock::now();
                 double cpuStart = processMilliseconds();
                 canvas.fill(MapRenderer::background());
@@ -237,12 +247,8 @@ int main(int argc, char **argv)
             if (onlyStep != 0 && step != onlyStep)
                 continue;
             for (bool scrolling : {false, true}) {
-                ViewGeometry geometry;
-                geometry.pictureWidth = mapSide;
-                geometry.pictureHeight = mapSide;
-                geometry.viewWidth = viewWidth;
-                geometry.viewHeight = viewHeight;
-                geometry.z = state.zoom = zoomFactor(step, 1, 11);
+                ViewGeometry geometry = viewAt(step, scrolling, 0);
+                state.zoom = geometry.z;
                 MapScene player = scene;
                 player.fog = &fog;
                 MapScene master = player;
@@ -251,10 +257,7 @@ int main(int argc, char **argv)
                 MapRenderer renderers[3];
                 std::vector<double> wall[3], cpu[3];
                 for (int frame = 0; frame <= frames; ++frame) {
-                    if (scrolling) {
-                        geometry.hs = -mapSide / 2 + (frame * 37) % mapSide;
-                        geometry.vs = -mapSide / 2 + (frame * 23) % mapSide;
-                    }
+                    geometry = viewAt(step, scrolling, frame);
                     for (int i = 0; i < 3; ++i) {
                         const auto start = Clock::now();
                         const double cpuStart = processMilliseconds();
