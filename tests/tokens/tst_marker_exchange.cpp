@@ -101,6 +101,29 @@ private Q_SLOTS:
         QVERIFY(master.sender.sent.isEmpty());
     }
 
+    // A player flooding the master with requests gets its share and no more;
+    // the others still get theirs, and a removal makes room again.
+    void requestsStopAtAPlayersShare()
+    {
+        Copy master;
+        master.joinAs(QStringLiteral("Scout(DM)"), 5, true);
+        const auto request = [&](std::int32_t from, int n) {
+            master.exchange.receive(session::MSG_REQUEST_MARKER, from,
+                                    QStringLiteral("Spot %1;%1;0;P%2;%2").arg(n).arg(from));
+        };
+        for (int n = 0; n < int(MarkerExchange::kMostMarkersPerPlayer) + 20; ++n)
+            request(9, n);
+        QCOMPARE(master.state.markers.size(), MarkerExchange::kMostMarkersPerPlayer);
+        request(12, 1);
+        master.exchange.placeMarker(QStringLiteral("Mine"), 1, 1);
+        QCOMPARE(master.state.markers.size(), MarkerExchange::kMostMarkersPerPlayer + 2);
+
+        master.exchange.receive(session::MSG_REMOVE_MARKER, 9, QStringLiteral("1"));
+        request(9, 5000);
+        QCOMPARE(master.state.markers.size(), MarkerExchange::kMostMarkersPerPlayer + 2);
+        QVERIFY(master.state.markers.find(MarkerExchange::kMostMarkersPerPlayer + 3) != nullptr);
+    }
+
     void updatesAndRemovalsById()
     {
         Copy copy;

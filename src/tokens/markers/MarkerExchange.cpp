@@ -231,6 +231,14 @@ void MarkerExchange::receiveRequest(std::int32_t from, const QString &payload)
         qCWarning(lcMarkers, "marker request from player %d for player %d refused", from, fields->userId);
         return;
     }
+    // Every copy keeps and draws every marker, so one player's flood of
+    // requests must not grow them without end.
+    std::size_t held = 0;
+    m_state.markers.forEach([&](const table::CMarker &marker) { held += marker.UserID == from ? 1 : 0; });
+    if (held >= kMostMarkersPerPlayer) {
+        qCWarning(lcMarkers, "marker request from player %d refused: it already has %zu markers", from, held);
+        return;
+    }
     table::CMarker marker;
     marker.info = fields->info;
     marker.mapX = fields->mapX;

@@ -25,6 +25,9 @@ namespace vellmar::tokens {
 class MarkerExchange
 {
 public:
+    // The master adds no more markers for a player that holds this many.
+    static constexpr std::size_t kMostMarkersPerPlayer = 1000;
+
     MarkerExchange(table::Table &state, std::function<void()> repaint);
 
     // A new marker of this participant (the quick marker and the place dialog).
