@@ -193,7 +193,8 @@ int runPlayer(const QStringList &args)
             map.pictureSize = words.value(2).toLongLong();
             copy.exchange->request(map);
         } else if (words.value(0) == "REPORT") {
-            for (const auto &[name, values] : {std::pair("quiet", &latencies.quiet), std::pair("busy", &latencies.busy)}) {
+            for (const auto &[name, values] :
+                 {std::pair("quiet", &latencies.quiet), std::pair("busy", &latencies.busy)}) {
                 std::printf("%s", name);
                 for (double v : *values)
                     std::printf(" %.4f", v);
@@ -222,6 +223,7 @@ struct PlayerProcess
 
     void start(std::uint16_t port, const QString &name, int window)
     {
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] { read(); });
         process.start(QCoreApplication::applicationFilePath(),
                       {QStringLiteral("--player"), QString::number(port), name, QString::number(window)});
@@ -369,15 +371,43 @@ void print(const char *title, const Figures &f, int playerCount, double rawMs)
     std::printf("    p99            %9.2f ms %9.2f ms %7.1f\n", q99, b99, b99 / q99);
     std::printf("    lines seen     %12zu %12zu\n", f.quiet.size(), f.busy.size());
     if (f.playerCpuSeconds > 0)
-        std::printf("  processor time: master %.2f s during the transfer; players %.2f s in all\n",
-                    f.masterCpuSeconds, f.playerCpuSeconds);
+        std::printf("  processor time: master %.2f s during the transfer; players %.2f s in all\n", f.masterCpuSeconds,
+                    f.playerCpuSeconds);
 }
 
 } // namespace
 
+struct TimedApp : QCoreApplication
+{
+    using QCoreApplication::QCoreApplication;
+    int depth = 0;
+    QElapsedTimer since;
+    bool notify(QObject *r, QEvent *e) override
+    {
+        if (depth > 0)
+            return QCoreApplication::notify(r, e);
+        if (!since.isValid())
+            since.start();
+        ++depth;
+        QElapsedTimer t;
+        t.start();
+        const bool b = QCoreApplication::notify(r, e);
+        --depth;
+        const double ms = double(t.nsecsElapsed()) / 1e6;
+        if (ms > 4) {
+            QString label = QString::fromLatin1(r->metaObject()->className());
+            for (QObject *o = r->parent(); o; o = o->parent())
+                label += QLatin1String("<") + QString::fromLatin1(o->metaObject()->className());
+            std::fprintf(stderr, "%d at %lld: %.1f ms %s ev%d\n", int(getpid()), since.elapsed(), ms, qPrintable(label),
+                         int(e->type()));
+        }
+        return b;
+    }
+};
+
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    TimedApp app(argc, argv);
     const QStringList args = app.arguments();
     if (args.contains(QStringLiteral("--player")))
         return runPlayer(args);

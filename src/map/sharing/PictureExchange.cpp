@@ -86,6 +86,7 @@ void PictureExchange::endDownload()
 {
     if (m_download) {
         m_counters.verifyFailures += m_download->verifyFailures();
+        m_download->stop(); // its writer lets go of the part file now
         m_download->disconnect(this);
         m_download->deleteLater();
     }

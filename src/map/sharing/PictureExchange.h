@@ -6,6 +6,7 @@
 
 #include "map/sharing/FolderPictures.h"
 
+#include <QFile>
 #include <QHash>
 #include <QList>
 #include <QPointer>
