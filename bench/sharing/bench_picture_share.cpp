@@ -302,6 +302,9 @@ Figures separateProcesses(const QByteArray &picture, int playerCount, int window
         figures.quiet.insert(figures.quiet.end(), p->quiet.begin(), p->quiet.end());
         figures.busy.insert(figures.busy.end(), p->busy.begin(), p->busy.end());
         figures.playerCpuSeconds += p->cpuSeconds;
+        if (!p->reported)
+            std::fprintf(stderr, "a player did not report (exit status %d, code %d)\n", int(p->process.exitStatus()),
+                         p->process.exitCode());
         p->process.closeWriteChannel();
         if (!p->process.waitForFinished(3000))
             p->process.kill();
@@ -377,37 +380,9 @@ void print(const char *title, const Figures &f, int playerCount, double rawMs)
 
 } // namespace
 
-struct TimedApp : QCoreApplication
-{
-    using QCoreApplication::QCoreApplication;
-    int depth = 0;
-    QElapsedTimer since;
-    bool notify(QObject *r, QEvent *e) override
-    {
-        if (depth > 0)
-            return QCoreApplication::notify(r, e);
-        if (!since.isValid())
-            since.start();
-        ++depth;
-        QElapsedTimer t;
-        t.start();
-        const bool b = QCoreApplication::notify(r, e);
-        --depth;
-        const double ms = double(t.nsecsElapsed()) / 1e6;
-        if (ms > 4) {
-            QString label = QString::fromLatin1(r->metaObject()->className());
-            for (QObject *o = r->parent(); o; o = o->parent())
-                label += QLatin1String("<") + QString::fromLatin1(o->metaObject()->className());
-            std::fprintf(stderr, "%d at %lld: %.1f ms %s ev%d\n", int(getpid()), since.elapsed(), ms, qPrintable(label),
-                         int(e->type()));
-        }
-        return b;
-    }
-};
-
 int main(int argc, char **argv)
 {
-    TimedApp app(argc, argv);
+    QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.contains(QStringLiteral("--player")))
         return runPlayer(args);

@@ -18,7 +18,8 @@ class QTcpSocket;
 // before anyone else sees it: framing, the frame cap, the handshake deadline,
 // the input rate and silence. The output side is capped so that a peer that
 // stops reading cannot grow our memory. Bulk frames wait in a bounded queue
-// of their own and go out only behind every ordinary frame.
+// of their own and go out only behind every ordinary frame, one per pass of
+// the event loop.
 namespace vellmar::session {
 
 class PeerLink : public QObject
@@ -97,6 +98,7 @@ public:
 
 private:
     static void flushWaiting();
+    static void bulkPass();
     void onReadyRead();
     void write(QByteArrayView bytes, QByteArrayView more = {});
     void flushBurst();
@@ -126,6 +128,7 @@ private:
     qint64 m_bulkBytes = 0;
     qint64 m_bulkDropped = 0; // since the queue last ran empty
     bool m_bulkSeen = false;
+    bool m_bulkTurn = false; // wrote a bulk frame in this pass
     QTimer m_tick;
     QTimer m_handshake;
     QElapsedTimer m_lastHeard;
