@@ -4,24 +4,33 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class QThread;
 
 namespace vellmar::map {
 
 // Writes a download's bytes to its part file and hashes them as they come,
-// in order, on a thread of its own. The UI thread only hands chunks over,
-// and when the last one is written the digest is ready: no read of the
-// whole file at the end, which for a picture of tens of megabytes took one
-// turn of the event loop long enough to hold up chat lines.
+// in order, on another thread. The UI thread only hands chunks over, and
+// when the last one is written the digest is ready: no read of the whole
+// file at the end, which for a picture of tens of megabytes took one turn of
+// the event loop long enough to hold up chat lines. The thread is given, not
+// started here: starting one took milliseconds on a busy machine, just when
+// the transfer began.
 class PartWriter final : public QObject
 {
     Q_OBJECT
 public:
+    // A running thread for writers; it ends once nobody holds it.
+    using Thread = std::shared_ptr<QThread>;
+    static Thread startThread();
+
     // The part file keeps its first `kept` bytes (hashed before anything
     // appended) and loses the rest.
-    PartWriter(const QString &path, qint64 kept, QObject *parent = nullptr);
-    // Lets the chunk being written finish and drops the rest, so the file
-    // always holds the picture's first bytes and nothing else.
+    PartWriter(Thread thread, const QString &path, qint64 kept, QObject *parent = nullptr);
+    // Lets the write in hand finish and drops what is still queued, so the
+    // file holds the picture's first bytes and nothing else, and is closed
+    // when this returns.
     ~PartWriter() override;
     PartWriter(const PartWriter &) = delete;
     PartWriter &operator=(const PartWriter &) = delete;
@@ -39,7 +48,7 @@ Q_SIGNALS:
 
 private:
     class Worker;
-    QThread *m_thread;
+    Thread m_thread;
     Worker *m_worker;
 };
 

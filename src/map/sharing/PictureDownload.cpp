@@ -14,7 +14,7 @@ using namespace session;
 
 PictureDownload::PictureDownload(QByteArray sha256, qint64 size, PictureCache &cache,
                                  const PictureExchangeSettings &settings, Send send, Candidates candidates,
-                                 QObject *parent)
+                                 std::shared_ptr<QThread> writerThread, QObject *parent)
     : QObject(parent)
     , m_sha256(std::move(sha256))
     , m_size(size)
@@ -22,6 +22,7 @@ PictureDownload::PictureDownload(QByteArray sha256, qint64 size, PictureCache &c
     , m_settings(settings)
     , m_send(std::move(send))
     , m_candidates(std::move(candidates))
+    , m_writerThread(std::move(writerThread))
 {
     m_silence.setSingleShot(true);
     m_silence.setInterval(m_settings.sourceTimeout);
@@ -57,7 +58,7 @@ void PictureDownload::stop()
 // it (retired after its last call, or stopped).
 void PictureDownload::startWriter(qint64 kept)
 {
-    m_writer = std::make_unique<PartWriter>(m_cache.partPath(m_sha256), kept);
+    m_writer = std::make_unique<PartWriter>(m_writerThread, m_cache.partPath(m_sha256), kept);
     m_stored = kept;
     connect(m_writer.get(), &PartWriter::written, this, [this](qint64 total) {
         m_stored = total;

@@ -13,6 +13,8 @@
 #include <map>
 #include <memory>
 
+class QThread;
+
 namespace vellmar::map {
 
 class PartWriter;
@@ -52,8 +54,9 @@ public:
     // source so far was lost).
     using Candidates = std::function<QList<std::int32_t>()>;
 
+    // The part file is written on `writerThread`.
     PictureDownload(QByteArray sha256, qint64 size, PictureCache &cache, const PictureExchangeSettings &settings,
-                    Send send, Candidates candidates, QObject *parent = nullptr);
+                    Send send, Candidates candidates, std::shared_ptr<QThread> writerThread, QObject *parent = nullptr);
     // Waits for the chunk being written, if any.
     ~PictureDownload() override;
 
@@ -101,6 +104,7 @@ private:
     Send m_send;
     Candidates m_candidates;
 
+    std::shared_ptr<QThread> m_writerThread;
     std::unique_ptr<PartWriter> m_writer;
     qint64 m_have = 0;                    // bytes handed to the writer, in order
     qint64 m_stored = 0;                  // bytes the writer has put in the part file

@@ -29,13 +29,30 @@ thread_local int t_burstDepth = 0;
 thread_local QList<PeerLink *> t_waiting;
 thread_local bool t_flushPosted = false;
 
-// Bulk frames go out one per link per pass of the event loop, the links
-// taking turns: writing a 64 KB frame costs the host a tenth of a
-// millisecond or more, and written all at once for every link the bulk
-// held the loop for milliseconds while chat lines waited to be read and
-// relayed. Between passes the loop handles the input that arrived.
+// Bulk frames go out one per link per pass, the links taking turns, and the
+// passes are spaced out. Writing a 64 KB frame costs the host a tenth of a
+// millisecond or more, and its receiver as much again: written all at once
+// for every link, the bulk held the loop for milliseconds while chat lines
+// waited to be read and relayed, and kept every processor of a shared
+// machine busy. Between passes the loop handles the input that arrived.
 thread_local QList<PeerLink *> t_bulkTurns;
 thread_local bool t_bulkPosted = false;
+
+void scheduleBulkPass(std::chrono::milliseconds interval)
+{
+    if (t_bulkPosted)
+        return;
+    auto *dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher) {
+        PeerLink::runBulkPass();
+        return;
+    }
+    t_bulkPosted = true;
+    if (interval.count() > 0)
+        QTimer::singleShot(interval, Qt::PreciseTimer, dispatcher, &PeerLink::runBulkPass);
+    else
+        QMetaObject::invokeMethod(dispatcher, &PeerLink::runBulkPass, Qt::QueuedConnection);
+}
 
 void postOnce(bool &posted, void (*function)())
 {
@@ -52,7 +69,7 @@ void postOnce(bool &posted, void (*function)())
 
 } // namespace
 
-void PeerLink::bulkPass()
+void PeerLink::runBulkPass()
 {
     t_bulkPosted = false;
     const QList<PeerLink *> turns = std::exchange(t_bulkTurns, {});
@@ -249,7 +266,7 @@ void PeerLink::pumpBulk()
         // could take it now.
         m_bulkTurn = true;
         t_bulkTurns.append(this);
-        postOnce(t_bulkPosted, &PeerLink::bulkPass);
+        scheduleBulkPass(m_settings.bulkPassInterval);
     }
     if (m_bulk.empty() && m_bulkDropped > 0) {
         qCInfo(lcSession).noquote() << "bulk queue to" << m_label << "drained;" << m_bulkDropped

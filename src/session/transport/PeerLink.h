@@ -90,6 +90,9 @@ public:
         Burst &operator=(const Burst &) = delete;
     };
 
+    // Writes the next bulk frame of every link whose turn it is.
+    static void runBulkPass();
+
     bool isOpen() const { return !m_closed; }
     qint64 msSinceHeard() const { return m_lastHeard.elapsed(); }
     QHostAddress peerAddress() const;
@@ -98,7 +101,6 @@ public:
 
 private:
     static void flushWaiting();
-    static void bulkPass();
     void onReadyRead();
     void write(QByteArrayView bytes, QByteArrayView more = {});
     void flushBurst();
