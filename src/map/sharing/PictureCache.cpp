@@ -89,10 +89,12 @@ QString PictureCache::store(const QByteArray &sha256, const QByteArray &bytes)
     return path;
 }
 
-QString PictureCache::adoptPart(const QByteArray &sha256)
+QString PictureCache::adoptPart(const QByteArray &sha256) { return adoptPart(sha256, sha256OfFile(partPath(sha256))); }
+
+QString PictureCache::adoptPart(const QByteArray &sha256, const QByteArray &partDigest)
 {
     const QString part = partPath(sha256);
-    if (sha256.size() != 32 || sha256OfFile(part) != sha256) {
+    if (sha256.size() != 32 || partDigest != sha256) {
         QFile::remove(part);
         return {};
     }

@@ -36,6 +36,9 @@ public:
     // Checks a finished download and gives it its final name; on a mismatch
     // the part is removed and the result is empty.
     QString adoptPart(const QByteArray &sha256);
+    // The same, given the digest of the part as its writer computed it
+    // while writing, so the file is not read again.
+    QString adoptPart(const QByteArray &sha256, const QByteArray &partDigest);
 
     // The picture in use; it is never removed to make room.
     void setInUse(const QByteArray &sha256) { m_inUse = sha256; }

@@ -1,9 +1,12 @@
 #include "PictureDownload.h"
 
+#include "PartWriter.h"
 #include "PictureCache.h"
 #include "PictureLog.h"
 
 #include "session/protocol/PictureMessages.h"
+
+#include <QFileInfo>
 
 namespace vellmar::map {
 
@@ -11,7 +14,7 @@ using namespace session;
 
 PictureDownload::PictureDownload(QByteArray sha256, qint64 size, PictureCache &cache,
                                  const PictureExchangeSettings &settings, Send send, Candidates candidates,
-                                 QObject *parent)
+                                 std::shared_ptr<QThread> writerThread, QObject *parent)
     : QObject(parent)
     , m_sha256(std::move(sha256))
     , m_size(size)
@@ -19,11 +22,14 @@ PictureDownload::PictureDownload(QByteArray sha256, qint64 size, PictureCache &c
     , m_settings(settings)
     , m_send(std::move(send))
     , m_candidates(std::move(candidates))
+    , m_writerThread(std::move(writerThread))
 {
     m_silence.setSingleShot(true);
     m_silence.setInterval(m_settings.sourceTimeout);
     connect(&m_silence, &QTimer::timeout, this, &PictureDownload::onTimeout);
 }
+
+PictureDownload::~PictureDownload() = default;
 
 qint64 PictureDownload::chunkLength(qint64 offset) const
 {
@@ -36,34 +42,59 @@ bool PictureDownload::fail(const QString &reason)
 {
     m_done = true;
     m_silence.stop();
-    m_part.close();
+    retireWriter();
     Q_EMIT failed(reason);
     return false;
 }
 
+void PictureDownload::stop()
+{
+    m_done = true;
+    m_silence.stop();
+    m_writer.reset();
+}
+
+// A new writer takes over the part file; an earlier one must be done with
+// it (retired after its last call, or stopped).
+void PictureDownload::startWriter(qint64 kept)
+{
+    m_writer = std::make_unique<PartWriter>(m_writerThread, m_cache.partPath(m_sha256), kept);
+    m_stored = kept;
+    connect(m_writer.get(), &PartWriter::written, this, [this](qint64 total) {
+        m_stored = total;
+        reportProgress(false);
+        askMore(); // the writer has room again
+    });
+    connect(m_writer.get(), &PartWriter::finished, this, &PictureDownload::verify);
+    connect(m_writer.get(), &PartWriter::failed, this,
+            [this](const QString &why) { fail(QStringLiteral("The picture cache cannot be written: %1").arg(why)); });
+}
+
+// A writer whose work is over, perhaps still in one of its own signals, is
+// deleted later.
+void PictureDownload::retireWriter()
+{
+    if (m_writer) {
+        m_writer->disconnect(this);
+        m_writer.release()->deleteLater();
+    }
+}
+
 void PictureDownload::start()
 {
-    m_part.setFileName(m_cache.partPath(m_sha256));
-    if (!m_part.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        fail(QStringLiteral("The picture cache cannot be written: %1").arg(m_part.errorString()));
-        return;
-    }
     // What an earlier attempt left, up to its last whole chunk.
-    m_have = std::min(m_part.size(), m_size);
+    m_have = std::min(QFileInfo(m_cache.partPath(m_sha256)).size(), m_size);
     if (m_have < m_size)
         m_have -= m_have % kPictureChunkBytes;
-    if (!m_part.resize(m_have) || !m_part.seek(m_have)) {
-        fail(QStringLiteral("The picture cache cannot be written: %1").arg(m_part.errorString()));
-        return;
-    }
     if (m_have > 0)
         qCDebug(lcPictures, "resuming %s at %lld", qPrintable(hashToHex(m_sha256)), qlonglong(m_have));
+    startWriter(m_have);
     m_nextAsk = m_have;
     m_sources = m_candidates();
     m_sinceProgress.start();
     reportProgress(true);
     if (m_have == m_size)
-        finish();
+        m_writer->finish();
     else
         askMore();
 }
@@ -134,6 +165,12 @@ void PictureDownload::onTimeout()
 
 void PictureDownload::askMore()
 {
+    if (m_have == m_size)
+        return; // everything is here; the check is on its way
+    // The writer holds at most a window of chunks not yet written, so a slow
+    // disk slows the download instead of filling memory.
+    if (m_have - m_stored >= qint64(m_settings.window) * kPictureChunkBytes)
+        return;
     while (!m_done) {
         if (m_current == 0) {
             if (m_sources.isEmpty()) {
@@ -173,30 +210,26 @@ void PictureDownload::takeChunk(std::int32_t from, qint64 offset, const QByteArr
     m_asked.remove(offset);
     m_ahead.emplace(offset, data);
     while (!m_ahead.empty() && m_ahead.begin()->first == m_have) {
-        const QByteArray &next = m_ahead.begin()->second;
-        if (m_part.write(next) != next.size()) {
-            fail(QStringLiteral("The picture cache cannot be written: %1").arg(m_part.errorString()));
-            return;
-        }
-        m_have += next.size();
+        m_writer->append(m_ahead.begin()->second);
+        m_have += m_ahead.begin()->second.size();
         m_ahead.erase(m_ahead.begin());
     }
-    m_silence.start();
     if (m_have == m_size) {
-        finish();
+        m_silence.stop();
+        m_writer->finish();
         return;
     }
-    reportProgress(false);
+    m_silence.start();
     askMore();
 }
 
-void PictureDownload::finish()
+void PictureDownload::verify(const QByteArray &digest)
 {
-    m_silence.stop();
-    m_part.close();
-    const QString path = m_cache.adoptPart(m_sha256);
+    retireWriter();
+    const QString path = m_cache.adoptPart(m_sha256, digest);
     if (!path.isEmpty()) {
         m_done = true;
+        m_stored = m_size;
         reportProgress(true);
         Q_EMIT finished(path);
         return;
@@ -215,11 +248,7 @@ void PictureDownload::restart()
 {
     m_have = 0;
     m_ahead.clear();
-    m_part.setFileName(m_cache.partPath(m_sha256));
-    if (!m_part.open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        fail(QStringLiteral("The picture cache cannot be written: %1").arg(m_part.errorString()));
-        return;
-    }
+    startWriter(0);
     nextSource("sent bytes that did not match");
     reportProgress(true);
     askMore();
@@ -230,7 +259,7 @@ void PictureDownload::reportProgress(bool force)
     if (!force && m_sinceProgress.elapsed() < m_settings.progressInterval.count())
         return;
     m_sinceProgress.restart();
-    Q_EMIT progress(m_have, m_size);
+    Q_EMIT progress(m_stored, m_size);
 }
 
 } // namespace vellmar::map

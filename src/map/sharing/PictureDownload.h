@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -12,9 +11,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
+
+class QThread;
 
 namespace vellmar::map {
 
+class PartWriter;
 class PictureCache;
 
 struct PictureExchangeSettings
@@ -38,8 +41,9 @@ struct PictureExchangeSettings
 // One picture being fetched: asks its sources for chunks, a window at a
 // time, keeps what arrived in order in the cache's part file (so a later
 // download of the same picture starts where this one stopped), and checks
-// the whole picture at the end. Sources are tried in order; one that leaves,
-// refuses or falls silent is replaced by the next.
+// the whole picture at the end. The writing and hashing happen on a thread
+// of their own, as the chunks come. Sources are tried in order; one that
+// leaves, refuses or falls silent is replaced by the next.
 class PictureDownload : public QObject
 {
     Q_OBJECT
@@ -50,8 +54,11 @@ public:
     // source so far was lost).
     using Candidates = std::function<QList<std::int32_t>()>;
 
+    // The part file is written on `writerThread`.
     PictureDownload(QByteArray sha256, qint64 size, PictureCache &cache, const PictureExchangeSettings &settings,
-                    Send send, Candidates candidates, QObject *parent = nullptr);
+                    Send send, Candidates candidates, std::shared_ptr<QThread> writerThread, QObject *parent = nullptr);
+    // Waits for the chunk being written, if any.
+    ~PictureDownload() override;
 
     const QByteArray &sha256() const { return m_sha256; }
     qint64 size() const { return m_size; }
@@ -60,6 +67,8 @@ public:
 
     // Continues from the part file, asking the first candidate.
     void start();
+    // Ends the download now: nothing more is asked or written.
+    void stop();
     void addSource(std::int32_t player);
     // The source said it does not hold the picture.
     void dropSource(std::int32_t player);
@@ -82,7 +91,9 @@ private:
     void nextSource(const char *why);
     bool fail(const QString &reason);
     void onTimeout();
-    void finish();
+    void startWriter(qint64 kept);
+    void retireWriter();
+    void verify(const QByteArray &digest);
     void restart();
     void reportProgress(bool force);
 
@@ -93,8 +104,10 @@ private:
     Send m_send;
     Candidates m_candidates;
 
-    QFile m_part;
-    qint64 m_have = 0;                    // bytes in the part file, in order
+    std::shared_ptr<QThread> m_writerThread;
+    std::unique_ptr<PartWriter> m_writer;
+    qint64 m_have = 0;                    // bytes handed to the writer, in order
+    qint64 m_stored = 0;                  // bytes the writer has put in the part file
     std::map<qint64, QByteArray> m_ahead; // arrived past a gap
     QSet<qint64> m_asked;                 // offsets asked of the current source
     qint64 m_nextAsk = 0;

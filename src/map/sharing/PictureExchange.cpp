@@ -1,5 +1,6 @@
 #include "PictureExchange.h"
 
+#include "PartWriter.h"
 #include "PictureLog.h"
 
 #include "session/binding/Dispatcher.h"
@@ -20,6 +21,7 @@ PictureExchange::PictureExchange(table::Outbox &outbox, const table::Identity &i
     , m_identity(identity)
     , m_cache(cache)
     , m_folder(std::move(mapFolder))
+    , m_writerThread(PartWriter::startThread())
 {
     const auto on = [&](std::int32_t type, void (PictureExchange::*handler)(std::int32_t, const QString &)) {
         dispatcher.route(type, Dispatcher::Payload::fields,
@@ -86,6 +88,7 @@ void PictureExchange::endDownload()
 {
     if (m_download) {
         m_counters.verifyFailures += m_download->verifyFailures();
+        m_download->stop(); // its writer lets go of the part file now
         m_download->disconnect(this);
         m_download->deleteLater();
     }
@@ -127,7 +130,8 @@ void PictureExchange::request(const table::ShownMap &map)
         return to == 0 ? m_outbox.sendToAll(type, payload) : m_outbox.sendTo(to, type, payload);
     };
     auto *download = new PictureDownload(
-        sha256, map.pictureSize, m_cache, m_settings, send, [this, sha256] { return candidatesFor(sha256); }, this);
+        sha256, map.pictureSize, m_cache, m_settings, send, [this, sha256] { return candidatesFor(sha256); },
+        m_writerThread, this);
     m_download = download;
     connect(download, &PictureDownload::progress, this,
             [this, sha256](qint64 received, qint64 total) { Q_EMIT progress(sha256, received, total); });

@@ -6,6 +6,7 @@
 
 #include "map/sharing/FolderPictures.h"
 
+#include <QFile>
 #include <QHash>
 #include <QList>
 #include <QPointer>
@@ -85,6 +86,9 @@ private:
     QHash<QByteArray, QString> m_held;                // verified files this copy serves
     QHash<QByteArray, QList<std::int32_t>> m_holders; // who said they hold what
     QPointer<PictureDownload> m_download;
+    // Downloads write their part files here; started with the exchange, not
+    // when a transfer begins and the machine is busy.
+    std::shared_ptr<QThread> m_writerThread;
     // The file being served, kept open while asks for it keep coming.
     QByteArray m_servingHash;
     std::unique_ptr<QFile> m_serving;

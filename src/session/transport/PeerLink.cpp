@@ -29,7 +29,55 @@ thread_local int t_burstDepth = 0;
 thread_local QList<PeerLink *> t_waiting;
 thread_local bool t_flushPosted = false;
 
+// Bulk frames go out one per link per pass, the links taking turns, and the
+// passes are spaced out. Writing a 64 KB frame costs the host a tenth of a
+// millisecond or more, and its receiver as much again: written all at once
+// for every link, the bulk held the loop for milliseconds while chat lines
+// waited to be read and relayed, and kept every processor of a shared
+// machine busy. Between passes the loop handles the input that arrived.
+thread_local QList<PeerLink *> t_bulkTurns;
+thread_local bool t_bulkPosted = false;
+
+void scheduleBulkPass(std::chrono::milliseconds interval)
+{
+    if (t_bulkPosted)
+        return;
+    auto *dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher) {
+        PeerLink::runBulkPass();
+        return;
+    }
+    t_bulkPosted = true;
+    if (interval.count() > 0)
+        QTimer::singleShot(interval, Qt::PreciseTimer, dispatcher, &PeerLink::runBulkPass);
+    else
+        QMetaObject::invokeMethod(dispatcher, &PeerLink::runBulkPass, Qt::QueuedConnection);
+}
+
+void postOnce(bool &posted, void (*function)())
+{
+    if (posted)
+        return;
+    auto *dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher) {
+        function();
+        return;
+    }
+    posted = true;
+    QMetaObject::invokeMethod(dispatcher, function, Qt::QueuedConnection);
+}
+
 } // namespace
+
+void PeerLink::runBulkPass()
+{
+    t_bulkPosted = false;
+    const QList<PeerLink *> turns = std::exchange(t_bulkTurns, {});
+    for (PeerLink *link : turns) {
+        link->m_bulkTurn = false;
+        link->pumpBulk();
+    }
+}
 
 void PeerLink::flushWaiting()
 {
@@ -44,16 +92,9 @@ PeerLink::Burst::Burst() { ++t_burstDepth; }
 
 PeerLink::Burst::~Burst()
 {
-    if (--t_burstDepth > 0 || t_waiting.isEmpty() || t_flushPosted)
-        return;
     // Posted events run after the socket notifiers that are ready now.
-    auto *dispatcher = QAbstractEventDispatcher::instance();
-    if (!dispatcher) {
-        flushWaiting();
-        return;
-    }
-    t_flushPosted = true;
-    QMetaObject::invokeMethod(dispatcher, &PeerLink::flushWaiting, Qt::QueuedConnection);
+    if (--t_burstDepth == 0 && !t_waiting.isEmpty())
+        postOnce(t_flushPosted, &PeerLink::flushWaiting);
 }
 
 const char *PeerLink::describe(CloseReason reason)
@@ -114,6 +155,8 @@ PeerLink::~PeerLink()
 {
     if (m_waiting)
         t_waiting.removeOne(this);
+    if (m_bulkTurn)
+        t_bulkTurns.removeOne(this);
     m_closed = true;
     if (m_socket)
         m_socket->disconnect(this);
@@ -212,11 +255,18 @@ void PeerLink::pumpBulk()
             waitForBurst();
         return;
     }
-    while (!m_bulk.empty() && pendingOutput() < m_settings.bulkWriteThreshold) {
+    if (m_bulkTurn)
+        return; // this pass wrote its frame; the next one comes
+    if (!m_bulk.empty() && pendingOutput() < m_settings.bulkWriteThreshold) {
         const BulkFrame frame = std::move(m_bulk.front());
         m_bulk.pop_front();
         m_bulkBytes -= frame.head.size() + frame.payload.size();
         write(frame.head, frame.payload);
+        // The next frame waits for the next pass, even when the socket
+        // could take it now.
+        m_bulkTurn = true;
+        t_bulkTurns.append(this);
+        scheduleBulkPass(m_settings.bulkPassInterval);
     }
     if (m_bulk.empty() && m_bulkDropped > 0) {
         qCInfo(lcSession).noquote() << "bulk queue to" << m_label << "drained;" << m_bulkDropped

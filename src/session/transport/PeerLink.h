@@ -18,7 +18,8 @@ class QTcpSocket;
 // before anyone else sees it: framing, the frame cap, the handshake deadline,
 // the input rate and silence. The output side is capped so that a peer that
 // stops reading cannot grow our memory. Bulk frames wait in a bounded queue
-// of their own and go out only behind every ordinary frame.
+// of their own and go out only behind every ordinary frame, one per pass of
+// the event loop.
 namespace vellmar::session {
 
 class PeerLink : public QObject
@@ -89,6 +90,9 @@ public:
         Burst &operator=(const Burst &) = delete;
     };
 
+    // Writes the next bulk frame of every link whose turn it is.
+    static void runBulkPass();
+
     bool isOpen() const { return !m_closed; }
     qint64 msSinceHeard() const { return m_lastHeard.elapsed(); }
     QHostAddress peerAddress() const;
@@ -126,6 +130,7 @@ private:
     qint64 m_bulkBytes = 0;
     qint64 m_bulkDropped = 0; // since the queue last ran empty
     bool m_bulkSeen = false;
+    bool m_bulkTurn = false; // wrote a bulk frame in this pass
     QTimer m_tick;
     QTimer m_handshake;
     QElapsedTimer m_lastHeard;

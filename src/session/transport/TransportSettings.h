@@ -67,6 +67,11 @@ struct TransportSettings
     // bulkQueueBytes queued, further bulk frames for that link are dropped.
     std::int64_t bulkWriteThreshold = 256 * 1024;
     std::int64_t bulkQueueBytes = 8 * 1024 * 1024;
+    // Each link writes at most one bulk frame per pass, and passes come this
+    // far apart: up to 64 MB/s per link with 64 KB frames, and the rest of
+    // the time is left to ordinary messages and the other programs on the
+    // machine. Zero: passes follow one another as fast as the loop turns.
+    std::chrono::milliseconds bulkPassInterval = 1ms;
 };
 
 } // namespace vellmar::session

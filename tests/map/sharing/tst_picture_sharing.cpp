@@ -152,6 +152,51 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(copy(1).cache->partPath(sha256(m_picture))));
     }
 
+    // A source that always sends one chunk wrong: every attempt is thrown
+    // away, the download gives up after its attempts with a reason, and
+    // nothing of the bad bytes is ever handed out or kept under the hash.
+    void pictureThatNeverMatchesIsNeverShown()
+    {
+        QVERIFY(session(2));
+        auto settings = quick();
+        settings.verifyAttempts = 3;
+        copy(1).exchange->setSettings(settings);
+        copy(0).exchange->setChunkTamper([](qint64 offset, QByteArray &data) {
+            if (offset == 39 * kPictureChunkBytes)
+                data[7] = char(data[7] ^ 0x01);
+        });
+        copy(1).exchange->request(shown(m_picture));
+        QVERIFY(QTest::qWaitFor([&] { return !copy(1).failures.isEmpty(); }, 20000));
+        QVERIFY(copy(1).failures.first().contains(u"did not match its hash 3 times"));
+        QCOMPARE(copy(1).readyCount, 0);
+        QCOMPARE(copy(1).exchange->counters().verifyFailures, 3);
+        QVERIFY(copy(1).exchange->counters().chunkBytesIn >= 3 * kSize); // each attempt fetched it all
+        QVERIFY(copy(1).cache->pathFor(sha256(m_picture)).isEmpty());
+        QVERIFY(copy(1).exchange->localPath(sha256(m_picture)).isEmpty());
+        QVERIFY(!QFile::exists(copy(1).cache->partPath(sha256(m_picture))));
+    }
+
+    // A part file holding the whole picture (the program stopped between the
+    // last chunk and its check) is checked and used without fetching; one
+    // of the right length with wrong bytes is thrown away and fetched.
+    void completePartFileIsCheckedBeforeUse()
+    {
+        QVERIFY(session(3));
+        QVERIFY(writeFile(copy(1).cache->partPath(sha256(m_picture)), m_picture));
+        QByteArray wrong = m_picture;
+        wrong[kSize - 1] = char(wrong[kSize - 1] ^ 0x20);
+        QVERIFY(writeFile(copy(2).cache->partPath(sha256(m_picture)), wrong));
+
+        copy(1).exchange->request(shown(m_picture));
+        copy(2).exchange->request(shown(m_picture));
+        QVERIFY(holdsPicture(copy(1)));
+        QVERIFY(holdsPicture(copy(2)));
+        QCOMPARE(copy(1).exchange->counters().chunkBytesIn, 0);
+        QCOMPARE(copy(2).exchange->counters().verifyFailures, 1);
+        QVERIFY(copy(2).exchange->counters().chunkBytesIn >= kSize);
+        QCOMPARE(copy(2).readyCount, 1);
+    }
+
     // The player's link breaks mid-transfer and the chunks on their way are
     // lost (as a bulk lane loses them); the player asks again from where it
     // stopped and finishes without starting over.
