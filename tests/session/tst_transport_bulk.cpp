@@ -97,6 +97,32 @@ private Q_SLOTS:
         QVERIFY(c.bulkTags().isEmpty());
     }
 
+    // The links of a program share what a pass may write and take turns:
+    // two members fetching at once both progress, neither waits for the
+    // other to finish.
+    void linksTakeTurnsWithBulk()
+    {
+        TransportSettings s = fastSettings();
+        s.bulkQueueBytes = 32 * 1024 * 1024;
+        s.bulkFramesPerPass = 1;
+        Peer host(s), b(s), c(s);
+        QVERIFY(host.host(QStringLiteral("H")));
+        QVERIFY(joinAll(host.port(), {&b, &c}));
+        QVERIFY(settled({&host, &b, &c}));
+
+        const int chunks = 120;
+        for (int i = 0; i < chunks; ++i) {
+            QVERIFY(host.sendBulk(b.id(), QString::number(i), kChunkBytes));
+            QVERIFY(host.sendBulk(c.id(), QString::number(i), kChunkBytes));
+        }
+        QVERIFY(QTest::qWaitFor([&] { return b.bulkTags().size() >= chunks || c.bulkTags().size() >= chunks; }, 60000));
+        const qsizetype behind = std::min(b.bulkTags().size(), c.bulkTags().size());
+        QVERIFY2(behind >= chunks * 3 / 4, qPrintable(QStringLiteral("the other had %1").arg(behind)));
+        QVERIFY(QTest::qWaitFor([&] { return std::min(b.bulkTags().size(), c.bulkTags().size()) >= chunks; }, 60000));
+        QVERIFY(risingOnce(b.bulkTags()));
+        QVERIFY(risingOnce(c.bulkTags()));
+    }
+
     // B's link is cut in the middle of a stream larger than the host's
     // resume history. B resumes and gets every chat line it missed, once;
     // none of the bulk sent while it was away is replayed.

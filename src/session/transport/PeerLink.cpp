@@ -35,8 +35,12 @@ thread_local bool t_flushPosted = false;
 // for every link, the bulk held the loop for milliseconds while chat lines
 // waited to be read and relayed, and kept every processor of a shared
 // machine busy. Between passes the loop handles the input that arrived.
+// All the links of a program together write at most bulkFramesPerPass
+// frames in a pass: six players starting a download at once would otherwise
+// each get a frame in the same moment and all want a processor at once.
 thread_local QList<PeerLink *> t_bulkTurns;
 thread_local bool t_bulkPosted = false;
+thread_local int t_bulkFramesThisPass = 0;
 
 void scheduleBulkPass(std::chrono::milliseconds interval)
 {
@@ -72,11 +76,25 @@ void postOnce(bool &posted, void (*function)())
 void PeerLink::runBulkPass()
 {
     t_bulkPosted = false;
-    const QList<PeerLink *> turns = std::exchange(t_bulkTurns, {});
+    t_bulkFramesThisPass = 0;
+    QList<PeerLink *> turns = std::exchange(t_bulkTurns, {});
+    // Links that had to wait last time go first, so each gets its turn.
+    std::stable_partition(turns.begin(), turns.end(), [](const PeerLink *link) { return !link->m_bulkTurn; });
     for (PeerLink *link : turns) {
         link->m_bulkTurn = false;
-        link->pumpBulk();
+        link->m_bulkListed = false;
     }
+    for (PeerLink *link : turns)
+        link->pumpBulk();
+}
+
+void PeerLink::waitForBulkPass()
+{
+    if (!m_bulkListed) {
+        m_bulkListed = true;
+        t_bulkTurns.append(this);
+    }
+    scheduleBulkPass(m_settings.bulkPassInterval);
 }
 
 void PeerLink::flushWaiting()
@@ -155,7 +173,7 @@ PeerLink::~PeerLink()
 {
     if (m_waiting)
         t_waiting.removeOne(this);
-    if (m_bulkTurn)
+    if (m_bulkListed)
         t_bulkTurns.removeOne(this);
     m_closed = true;
     if (m_socket)
@@ -258,6 +276,11 @@ void PeerLink::pumpBulk()
     if (m_bulkTurn)
         return; // this pass wrote its frame; the next one comes
     if (!m_bulk.empty() && pendingOutput() < m_settings.bulkWriteThreshold) {
+        if (t_bulkFramesThisPass >= m_settings.bulkFramesPerPass) {
+            waitForBulkPass();
+            return;
+        }
+        ++t_bulkFramesThisPass;
         const BulkFrame frame = std::move(m_bulk.front());
         m_bulk.pop_front();
         m_bulkBytes -= frame.head.size() + frame.payload.size();
@@ -265,8 +288,7 @@ void PeerLink::pumpBulk()
         // The next frame waits for the next pass, even when the socket
         // could take it now.
         m_bulkTurn = true;
-        t_bulkTurns.append(this);
-        scheduleBulkPass(m_settings.bulkPassInterval);
+        waitForBulkPass();
     }
     if (m_bulk.empty() && m_bulkDropped > 0) {
         qCInfo(lcSession).noquote() << "bulk queue to" << m_label << "drained;" << m_bulkDropped

@@ -106,6 +106,7 @@ private:
     void flushBurst();
     void waitForBurst();
     void pumpBulk();
+    void waitForBulkPass();
     void dropBulk();
     void limitKernelBacklog();
     void onTick();
@@ -130,7 +131,8 @@ private:
     qint64 m_bulkBytes = 0;
     qint64 m_bulkDropped = 0; // since the queue last ran empty
     bool m_bulkSeen = false;
-    bool m_bulkTurn = false; // wrote a bulk frame in this pass
+    bool m_bulkTurn = false;   // wrote a bulk frame in this pass
+    bool m_bulkListed = false; // waits for the next pass
     QTimer m_tick;
     QTimer m_handshake;
     QElapsedTimer m_lastHeard;

@@ -72,6 +72,9 @@ struct TransportSettings
     // the time is left to ordinary messages and the other programs on the
     // machine. Zero: passes follow one another as fast as the loop turns.
     std::chrono::milliseconds bulkPassInterval = 1ms;
+    // ... and all the links of the program together write at most this many
+    // bulk frames in a pass.
+    int bulkFramesPerPass = 2;
 };
 
 } // namespace vellmar::session
