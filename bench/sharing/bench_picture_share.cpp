@@ -22,7 +22,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -32,7 +31,6 @@
 #include <ctime>
 #include <vector>
 
-#include <unistd.h>
 
 using namespace vellmar;
 using namespace vellmar::map;
@@ -173,20 +171,8 @@ int runPlayer(const QStringList &args)
         std::printf("HAVE\n");
         std::fflush(stdout);
     });
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QByteArray line;
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char c = 0;
-        if (::read(STDIN_FILENO, &c, 1) != 1) {
-            QCoreApplication::quit();
-            return;
-        }
-        if (c != '\n') {
-            line.append(c);
-            return;
-        }
+    const auto input = bench::onCommandLines([&](const QByteArray &line) {
         const QList<QByteArray> words = line.split(' ');
-        line.clear();
         if (words.value(0) == "FETCH") {
             table::ShownMap map;
             map.pictureSha256 = QByteArray::fromHex(words.value(1));

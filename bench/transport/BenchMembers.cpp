@@ -2,6 +2,7 @@
 
 #include "session/protocol/Messages.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -9,6 +10,8 @@
 
 #include <algorithm>
 #include <cstdio>
+
+#include <unistd.h>
 
 using namespace vellmar::session;
 using Clock = std::chrono::steady_clock;
@@ -142,4 +145,23 @@ int sendAtRate(std::vector<std::unique_ptr<Member>> &peers, double rate, int sec
     spin(std::chrono::seconds(seconds));
     return sent;
 }
+std::unique_ptr<QSocketNotifier> onCommandLines(std::function<void(const QByteArray &line)> handle)
+{
+    auto input = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(input.get(), &QSocketNotifier::activated,
+                     [handle = std::move(handle), line = QByteArray()]() mutable {
+                         char c = 0;
+                         if (::read(STDIN_FILENO, &c, 1) != 1) {
+                             QCoreApplication::quit();
+                             return;
+                         }
+                         if (c != '\n') {
+                             line.append(c);
+                             return;
+                         }
+                         handle(std::exchange(line, {}));
+                     });
+    return input;
+}
+
 } // namespace vellmar::bench

@@ -5,6 +5,8 @@
 #include "BenchSettings.h"
 #include "session/transport/TcpSessionTransport.h"
 
+#include <QByteArray>
+#include <QSocketNotifier>
 #include <QString>
 
 #include <chrono>
@@ -33,6 +35,11 @@ struct Member
 
     void drain();
 };
+
+// In a child process: calls `handle` with each line its parent writes to its
+// standard input, without the line break, and quits the program when the
+// parent closes it. Keep the notifier for as long as lines may come.
+std::unique_ptr<QSocketNotifier> onCommandLines(std::function<void(const QByteArray &line)> handle);
 
 // The host process's resident memory now and at its peak, from the kernel.
 QString memoryOf(qint64 pid);

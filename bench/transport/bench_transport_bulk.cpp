@@ -15,7 +15,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
@@ -25,7 +24,6 @@
 #include <memory>
 #include <vector>
 
-#include <unistd.h>
 
 using namespace vellmar::session;
 using namespace vellmar::bench;
@@ -110,23 +108,11 @@ int serveHost()
                 streamer->ask(m->from);
         }
     });
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QByteArray line;
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char c = 0;
-        if (::read(STDIN_FILENO, &c, 1) != 1) {
-            QCoreApplication::quit();
-            return;
-        }
-        if (c != '\n') {
-            line.append(c);
-            return;
-        }
+    const auto input = onCommandLines([&](const QByteArray &line) {
         if (line.startsWith("BULK "))
             streamer = std::make_unique<Streamer>(t, id.value_or(0), line.mid(5).toLongLong(), true);
         else if (line == "ASKED")
             streamer = std::make_unique<Streamer>(t, id.value_or(0), 0, false);
-        line.clear();
     });
     std::printf("READY %u %d\n", unsigned(t.hostPort()), id.value_or(0));
     std::fflush(stdout);
