@@ -31,7 +31,6 @@
 #include <ctime>
 #include <vector>
 
-
 using namespace vellmar;
 using namespace vellmar::map;
 using namespace vellmar::map::testing;

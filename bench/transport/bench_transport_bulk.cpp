@@ -24,7 +24,6 @@
 #include <memory>
 #include <vector>
 
-
 using namespace vellmar::session;
 using namespace vellmar::bench;
 
